@@ -1,0 +1,41 @@
+#pragma once
+
+#include <string>
+
+// What the ball logic needs of the window toolkit, and nothing more. The
+// program gives it Qt widgets and timers; the tests give it a fake.
+namespace zorbel::toolkit {
+
+class Element {
+public:
+    virtual ~Element() = default;
+
+    // A position written reads back as exactly the same float, wherever the
+    // toolkit actually draws the element: settling compares these values.
+    virtual float Left() const = 0;
+    virtual float Top() const = 0;
+    virtual void setTop(float top) = 0;
+    virtual float Height() const = 0;
+    virtual void setVisible(bool visible) = 0;
+    virtual void Move(float left, float top) = 0;
+};
+
+class Window {
+public:
+    virtual ~Window() = default;
+
+    virtual float ScaleWidth() const = 0;
+    virtual float ScaleHeight() const = 0;
+    virtual void setCaption(const std::string &caption) = 0;
+};
+
+class Timer {
+public:
+    virtual ~Timer() = default;
+
+    // Enabling an enabled timer changes nothing; disabling stops further
+    // ticks, also from inside the timer's own tick.
+    virtual void setEnabled(bool enabled) = 0;
+};
+
+} // namespace zorbel::toolkit
