@@ -1,0 +1,21 @@
+#include "form1.h"
+#include "handlers.h"
+#include "moddichiarazionicomuni.h"
+#include "versionrecord.h"
+
+#include <QApplication>
+
+int main(int argc, char *argv[])
+{
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QString::fromLatin1(zorbel::versionRecord::productName));
+    QApplication::setApplicationVersion(QString::fromLatin1(zorbel::versionRecord::versionText));
+    QApplication::setOrganizationName(QString::fromLatin1(zorbel::versionRecord::companyName));
+
+    // The sound module outlives the window: its buffer holds the last cue's
+    // bytes while the sound server may still be reading them.
+    modDichiarazioniComuni sounds;
+    zorbel::Form1 form(sounds, [] { QCoreApplication::exit(EXIT_SUCCESS); });
+    zorbel::runHandler([&] { form.Form_Load(); });
+    return QApplication::exec();
+}
