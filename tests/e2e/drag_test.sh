@@ -1,0 +1,106 @@
+#!/usr/bin/env bash
+# Grab, drag and throw with a real pointer: the instruction line goes at the
+# first press, a still drop from Top 150 ends as the ball logic predicts, a
+# throw rises before it falls, and a drag past the right edge and back leaves
+# the program running and its timers quiet once the ball has settled.
+set -uo pipefail
+zorbel=$1
+predict=$2
+here=$(cd "$(dirname "$0")" && pwd)
+source "$here/../lib/xvfb.sh"
+source "$here/../lib/window.sh"
+work=$(mktemp -d)
+cleanup() { zorbel_kill; xvfb_stop; rm -rf "$work"; }
+trap cleanup EXIT
+
+fail() { echo "FAIL: $*" >&2; exit 1; }
+
+# The ball's element Top and bottom rows, searched in columns $1..$2 (by
+# default where it rests after the startup drop).
+ball_rows() { zorbel_screenshot "$work/shot.png" && "$here/ball_on_screen.py" "$work/shot.png" "${1:-399}" "${2:-479}"; }
+
+# Context switches of all the program's threads so far.
+wakeups() {
+    cat /proc/"$ZORBEL_PID"/task/*/status 2>/dev/null |
+        awk '/^(voluntary|nonvoluntary)_ctxt_switches/ { n += $2 } END { print n }'
+}
+
+# Waits until three screenshots 0.4 s apart show the ball in the same place
+# (two could catch a bouncing ball at the same height); prints its rows.
+wait_still() {
+    local previous now same=0 tries=50
+    previous=$(ball_rows "$@")
+    while sleep 0.4; do
+        now=$(ball_rows "$@")
+        if [ "$now" = "$previous" ] && [ "$now" != none ]; then
+            same=$((same + 1))
+            [ "$same" -ge 2 ] && { echo "$now"; return 0; }
+        else
+            same=0
+        fi
+        previous=$now
+        tries=$((tries - 1))
+        [ "$tries" -le 0 ] && return 1
+    done
+}
+
+# The grab point: 40, 37 inside the ball, which rests at 399, 354.
+grab_x=439
+grab_y=391
+
+xvfb_start || exit 1
+# No sound server: the program must run silently all the same.
+export PULSE_SERVER=unix:$work/no-sound-server
+zorbel_start "$zorbel" "$work/stderr" || exit 1
+zorbel_wait_title 10 15 || fail "the startup drop did not settle"
+wait_still >/dev/null || fail "the ball did not come to rest"
+
+# A still drop from Top 150.
+read -r count settled <<<"$("$predict" 428 150)"
+xdotool mousemove --window "$ZORBEL_WINDOW" $grab_x $grab_y mousedown 1
+sleep 0.05
+xdotool mousemove --window "$ZORBEL_WINDOW" $grab_x $((grab_y - 354 + 150))
+sleep 0.1
+read -r held_top _ <<<"$(ball_rows)"
+[ "$held_top" -le 152 ] && [ "$held_top" -ge 150 ] || fail "held ball at row $held_top, expected about 150"
+zorbel_screenshot "$work/held.png"
+label=$(convert "$work/held.png" -crop 572x16+2+0 -fill black -fuzz 30% +opaque 'rgb(255,192,128)' -format '%[fx:mean>0?1:0]' info:)
+[ "$label" = 0 ] || fail "the instruction line is still shown after the press"
+xdotool mouseup 1
+zorbel_wait_title "$count" 15 || fail "the drop from 150 did not count $count"
+read -r top bottom <<<"$(wait_still)" || fail "the dropped ball did not come to rest"
+[ "$top" -ge "${settled%.*}" ] && [ "$bottom" = 427 ] ||
+    fail "rested at rows $top-$bottom, predicted Top $settled on the floor"
+[ "$(zorbel_title)" = "$count" ] || fail "title $(zorbel_title) after settling, predicted $count"
+
+# A throw: carried upward 20 px every 5 ms and let go while still moving.
+moves=()
+for _ in $(seq 8); do moves+=(mousemove_relative -- 0 -20 sleep 0.005); done
+xdotool mousemove --window "$ZORBEL_WINDOW" $grab_x $grab_y mousedown 1 sleep 0.05 "${moves[@]}" mouseup 1
+release_top=$((354 - 160))
+highest=999
+for _ in $(seq 15); do
+    read -r top _ <<<"$(ball_rows)"
+    [ "$top" != none ] && [ "$top" -lt "$highest" ] && highest=$top
+done
+[ "$highest" -lt $((release_top - 20)) ] || fail "the thrown ball peaked at row $highest, not above its release at $release_top"
+wait_still >/dev/null || fail "the thrown ball did not come to rest"
+
+# A drag past the right edge and back, then a plain click on the ball.
+xdotool mousemove --window "$ZORBEL_WINDOW" $grab_x $grab_y mousedown 1 sleep 0.05 \
+    mousemove --window "$ZORBEL_WINDOW" 800 200 sleep 0.1 \
+    mousemove --window "$ZORBEL_WINDOW" 300 200 sleep 0.1 mouseup 1
+read -r _ left_bottom <<<"$(wait_still 260 340)" || fail "the ball did not come to rest after the drag"
+[ "$left_bottom" = 427 ] || fail "after the drag the ball rests at bottom row $left_bottom"
+xdotool mousemove --window "$ZORBEL_WINDOW" 300 391 click 1
+wait_still 260 340 >/dev/null || fail "the ball did not come to rest after a click"
+
+kill -0 "$ZORBEL_PID" 2>/dev/null || fail "the program ended"
+sleep 0.5
+first=$(wakeups)
+sleep 2
+idle=$(($(wakeups) - first))
+[ "$idle" -le 5 ] || fail "$idle context switches in 2 s with the ball at rest: a timer is still running"
+lines=$(wc -l <"$work/stderr")
+[ "$lines" -le 1 ] || { cat "$work/stderr" >&2; fail "$lines lines on stderr"; }
+echo "drag: drop from 150 counted $count, throw peaked at row $highest, $idle wake-ups at rest"

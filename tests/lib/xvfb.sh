@@ -1,0 +1,42 @@
+# A private X server for end-to-end tests. Source this file, then:
+#
+#   trap xvfb_stop EXIT
+#   xvfb_start          # exports DISPLAY and XDG_RUNTIME_DIR
+#
+# No window manager runs, so windows map at the size they ask for. Needs xvfb.
+
+XVFB_DIR=
+XVFB_PID=
+
+xvfb_start() {
+    XVFB_DIR=$(mktemp -d) || return 1
+    mkdir -m700 "$XVFB_DIR/xdg"
+    # Qt warns at start without a private runtime folder.
+    export XDG_RUNTIME_DIR=${XDG_RUNTIME_DIR:-$XVFB_DIR/xdg}
+
+    # -displayfd picks a free display number and writes it once the server
+    # accepts connections, so parallel tests never collide.
+    Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$XVFB_DIR/display" 2>"$XVFB_DIR/xvfb.log" &
+    XVFB_PID=$!
+    local tries=500
+    until [ -s "$XVFB_DIR/display" ]; do
+        tries=$((tries - 1))
+        if [ "$tries" -le 0 ] || ! kill -0 "$XVFB_PID" 2>/dev/null; then
+            echo "xvfb.sh: the X server did not start; its log:" >&2
+            cat "$XVFB_DIR/xvfb.log" >&2
+            return 1
+        fi
+        sleep 0.01
+    done
+    export DISPLAY=:$(tr -d '\n' <"$XVFB_DIR/display")
+}
+
+xvfb_stop() {
+    if [ -n "$XVFB_PID" ]; then
+        kill "$XVFB_PID" 2>/dev/null
+        wait "$XVFB_PID" 2>/dev/null
+        XVFB_PID=
+    fi
+    [ -n "$XVFB_DIR" ] && rm -rf "$XVFB_DIR"
+    XVFB_DIR=
+}
