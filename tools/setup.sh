@@ -1,0 +1,55 @@
+#!/usr/bin/env bash
+# Installs what is missing from Debian's packages, builds, then either runs
+# Zorbel (`tools/setup.sh run`) or every test (`tools/setup.sh test`).
+set -euo pipefail
+
+mode=${1:-}
+case "$mode" in
+run | test) ;;
+*)
+    echo "usage: $0 run|test" >&2
+    exit 2
+    ;;
+esac
+
+top=$(cd "$(dirname "$0")/.." && pwd)
+build="$top/build"
+
+packages=(
+    build-essential cmake ninja-build pkg-config
+    qt6-base-dev qt6-multimedia-dev
+    fonts-dejavu-core fonts-dejavu-extra
+)
+if [ "$mode" = test ]; then
+    packages+=(
+        googletest libgtest-dev python3
+        xvfb xdotool x11-utils imagemagick
+        pulseaudio pulseaudio-utils
+    )
+fi
+
+missing=()
+for package in "${packages[@]}"; do
+    dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed' || missing+=("$package")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+    sudo=()
+    [ "$(id -u)" -eq 0 ] || sudo=(sudo)
+    echo "Installing: ${missing[*]}"
+    "${sudo[@]}" apt-get update -qq
+    "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
+
+jobs=$(nproc)
+cmake -S "$top" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
+cmake --build "$build" --parallel "$jobs"
+
+if [ "$mode" = run ]; then
+    if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
+        echo "Built $build/window/Zorbel, but there is no display to open its window on (DISPLAY is not set)." >&2
+        exit 1
+    fi
+    exec "$build/window/Zorbel"
+fi
+
+ctest --test-dir "$build" --output-on-failure --parallel "$jobs"
