@@ -17,7 +17,7 @@ build="$top/build"
 
 packages=(
     build-essential cmake ninja-build pkg-config
-    qt6-base-dev qt6-multimedia-dev
+    qt6-base-dev qt6-multimedia-dev libpulse-dev
     fonts-dejavu-core fonts-dejavu-extra
 )
 if [ "$mode" = test ]; then

@@ -1,0 +1,310 @@
+#!/usr/bin/env python3
+"""Finds the sound cues in a recording of what the sound server played.
+
+    count_cues.py RECORDING --bounce BOUNCE.wav --release RELEASE.wav [--details]
+
+RECORDING is raw signed 16-bit little-endian mono at 44100 Hz (what
+tests/lib/pulse.sh records) or a PCM WAVE file. The first output line is the
+cues in the order they started, "R" for release and "B" for bounce, e.g.
+"R B B B". With --details one line follows per cue:
+
+    B at_ms=350.4 played_ms=97.9 full_ms=98.0 match=0.998 end=full
+
+at_ms is where the cue starts in the recording. played_ms is how long the
+recording goes on being that cue; full_ms is the cue file's length. end is
+"full" when the next cue started after this one's end, "cut" when the next
+cue replaced it, and "overlap" when this one went on sounding under the next.
+
+A cut cue leaves no silence before the next, so cues are told apart by their
+waveforms: a cue starts where the recording matches the start of a cue file,
+and the match is not just the cue already playing carrying on. The first
+2 ms of every match are left out: the server's resampler starts each stream
+with a short transient.
+"""
+
+import argparse
+import array
+import math
+import struct
+import sys
+from operator import mul
+
+RATE = 44100
+DECIMATION = 4  # the coarse search runs at 11025 Hz
+LOUD = 1000  # about -30 dBFS
+BLOCK_MS = 2  # how finely the played length is measured
+MAX_BLOCK_ERROR = 0.5  # a block more different from the cue than this is not the cue
+MATCH_WINDOW_MS = 30  # how much of a cue's start must match
+SHORTEST_WINDOW_MS = 10  # when the next cue starts sooner than MATCH_WINDOW_MS
+COARSE_THRESHOLD = 0.5
+ONSET_THRESHOLD = 0.85
+GAIN_RANGE = (0.5, 2.0)  # the server plays cues at full volume
+MIN_GAP_MS = 8  # cues start on 10 ms ticks, so real starts are never closer
+
+
+def read_wav(path):
+    """Returns (rate, mono samples scaled to 16 bits) of a PCM WAVE file."""
+    with open(path, 'rb') as f:
+        data = f.read()
+    if data[:4] != b'RIFF' or data[8:12] != b'WAVE':
+        raise ValueError(f'{path}: not a RIFF WAVE file')
+    fmt = None
+    at = 12
+    while at + 8 <= len(data):
+        tag, size = data[at:at + 4], struct.unpack_from('<I', data, at + 4)[0]
+        body = data[at + 8:at + 8 + size]
+        if tag == b'fmt ':
+            fmt = struct.unpack_from('<HHIIHH', body)
+        elif tag == b'data' and fmt:
+            tag_, channels, rate, _, _, bits = fmt
+            if tag_ != 1 or bits not in (8, 16):
+                raise ValueError(f'{path}: only 8- or 16-bit PCM is supported')
+            if bits == 8:
+                values = [(b - 128) * 256 for b in body]
+            else:
+                values = array.array('h')
+                values.frombytes(body[:len(body) // 2 * 2])
+                if sys.byteorder == 'big':
+                    values.byteswap()
+            frames = len(values) // channels
+            mono = [sum(values[i * channels:(i + 1) * channels]) / channels for i in range(frames)]
+            return rate, mono
+        at += 8 + size + (size & 1)
+    raise ValueError(f'{path}: no fmt and data chunks')
+
+
+def read_recording(path):
+    with open(path, 'rb') as f:
+        head = f.read(4)
+    if head == b'RIFF':
+        rate, samples = read_wav(path)
+        if rate != RATE:
+            samples = resample(samples, rate, RATE)
+        return samples
+    values = array.array('h')
+    with open(path, 'rb') as f:
+        raw = f.read()
+    values.frombytes(raw[:len(raw) // 2 * 2])
+    if sys.byteorder == 'big':
+        values.byteswap()
+    return [float(v) for v in values]
+
+
+def resample(samples, source_rate, target_rate, half_width=8):
+    """Windowed-sinc interpolation, close to what the server does to a cue."""
+    ratio = source_rate / target_rate
+    cutoff = min(1.0, 1.0 / ratio)
+    out = []
+    for n in range(int(len(samples) / ratio)):
+        t = n * ratio
+        centre = int(math.floor(t))
+        total = 0.0
+        for k in range(centre - half_width + 1, centre + half_width + 1):
+            if 0 <= k < len(samples):
+                x = (t - k) * cutoff
+                weight = 1.0 if x == 0 else math.sin(math.pi * x) / (math.pi * x)
+                window = 0.42 + 0.5 * math.cos(math.pi * (t - k) / half_width) \
+                    + 0.08 * math.cos(2 * math.pi * (t - k) / half_width)
+                total += samples[k] * weight * window * cutoff
+        out.append(total)
+    return out
+
+
+def decimate(samples):
+    return [sum(samples[i:i + DECIMATION]) / DECIMATION
+            for i in range(0, len(samples) - DECIMATION + 1, DECIMATION)]
+
+
+def energy_prefix(samples):
+    prefix = [0.0]
+    for s in samples:
+        prefix.append(prefix[-1] + s * s)
+    return prefix
+
+
+def normalised_match(segment, template):
+    """Correlation of two equally long windows, and the gain that maps one onto the other."""
+    dot = sum(map(mul, segment, template))
+    seg_energy = sum(map(mul, segment, segment))
+    tpl_energy = sum(map(mul, template, template))
+    if seg_energy <= 0 or tpl_energy <= 0:
+        return 0.0, 0.0
+    return dot / math.sqrt(seg_energy * tpl_energy), dot / tpl_energy
+
+
+def window_of(samples, start, length):
+    """samples[start:start + length], padded with silence past either end."""
+    part = samples[max(0, start):max(0, start + length)]
+    if start < 0:
+        part = [0.0] * min(length, -start) + part
+    return part + [0.0] * (length - len(part))
+
+
+class CueFile:
+    def __init__(self, letter, path):
+        self.letter = letter
+        rate, samples = read_wav(path)
+        self.samples = resample(samples, rate, RATE) if rate != RATE else samples
+        self.window = min(len(self.samples), RATE * MATCH_WINDOW_MS // 1000)
+        self.head = self.samples[:self.window]
+        # One coarse template for each way the cue can fall on the coarse grid,
+        # or cues rich in high notes would match poorly half the time.
+        # Short, so that a cue cut off soon after its start still stands out.
+        skip = RATE * BLOCK_MS // 1000
+        coarse = self.samples[skip:skip + RATE * SHORTEST_WINDOW_MS // 1000 + DECIMATION]
+        self.coarse_heads = [decimate(coarse[phase:]) for phase in range(DECIMATION)]
+
+
+def coarse_candidates(coarse, prefix, cue):
+    """Positions (at RATE) where the recording looks like the start of cue."""
+    width = len(cue.coarse_heads[-1])
+    energies = [sum(map(mul, head[:width], head[:width])) for head in cue.coarse_heads]
+    scores = {}
+    for t in range(0, len(coarse) - width + 1):
+        energy = prefix[t + width] - prefix[t]
+        # Far quieter than the cue: cannot be its start, and skipping it keeps
+        # the search fast over the silence between cues.
+        if energy < 0.1 * energies[0]:
+            continue
+        segment = coarse[t:t + width]
+        best = max((sum(map(mul, segment, head)) / math.sqrt(energy * head_energy), phase)
+                   for phase, (head, head_energy) in enumerate(zip(cue.coarse_heads, energies)))
+        if best[0] >= COARSE_THRESHOLD:
+            scores[t] = best
+    # Every local peak is kept, not just the best in a cue's length: a cue that
+    # repeats itself matches its own start again a period later, and only the
+    # order of the matches tells which one is the start.
+    reach = max(1, RATE // DECIMATION // 1000)
+    peaks = []
+    for t, (score, phase) in scores.items():
+        if all(scores.get(u, (-1.0,))[0] <= score for u in range(t - reach, t + reach + 1) if u != t):
+            peaks.append(t * DECIMATION - phase - RATE * BLOCK_MS // 1000)
+    return peaks
+
+
+def head_match(recording, cue, start, length):
+    """How well the recording from start matches the cue's first length samples."""
+    skip = RATE * BLOCK_MS // 1000
+    return normalised_match(window_of(recording, start + skip, length - skip), cue.samples[skip:length])
+
+
+def refine(recording, cue, around):
+    best = None
+    for p in range(max(0, around - DECIMATION), around + DECIMATION + 1):
+        score, gain = head_match(recording, cue, p, cue.window)
+        if best is None or score > best[1]:
+            best = [p, score, gain, cue, cue.window]
+    return best
+
+
+def find_cues(recording, cues):
+    coarse = decimate(recording)
+    prefix = energy_prefix(coarse)
+    candidates = sorted((refine(recording, cue, around)
+                         for cue in cues for around in coarse_candidates(coarse, prefix, cue)),
+                        key=lambda c: c[0])
+
+    # A match must not reach into the next cue: a cue cut sooner than the
+    # match window is matched only up to the next clear start.
+    clear = [c[0] for c in candidates if c[1] >= ONSET_THRESHOLD]
+    for c in candidates:
+        if c[1] >= ONSET_THRESHOLD:
+            continue
+        later = [q for q in clear if q - c[0] >= RATE * MIN_GAP_MS // 1000]
+        if later and later[0] - c[0] < c[4]:
+            c[4] = max(later[0] - c[0], RATE * SHORTEST_WINDOW_MS // 1000)
+            c[1], c[2] = head_match(recording, c[3], c[0], c[4])
+    candidates = [c for c in candidates if c[1] >= ONSET_THRESHOLD and GAIN_RANGE[0] <= c[2] <= GAIN_RANGE[1]]
+
+    # Neighbouring positions, and both cue files, can match one start; keep the best.
+    merged = []
+    for c in candidates:
+        if merged and c[0] - merged[-1][0] <= RATE // 1000:
+            if c[1] > merged[-1][1]:
+                merged[-1] = c
+        else:
+            merged.append(c)
+
+    found = []
+    for p, score, _, cue, length in merged:
+        if found:
+            start, best, playing = found[-1]
+            if p - start < RATE * MIN_GAP_MS // 1000:
+                # A window that starts a little early, over a quiet lead-in,
+                # matches too; of matches this close only the best is a start.
+                if score > best:
+                    found[-1] = (p, score, cue)
+                continue
+            if p < start + len(playing.samples):
+                # The cue already playing may match a cue's start again later
+                # on; it is a new cue only if it fits better than carrying on.
+                skip = RATE * BLOCK_MS // 1000
+                carrying_on = window_of(playing.samples, p - start + skip, length - skip)
+                carried, _ = normalised_match(window_of(recording, p + skip, length - skip), carrying_on)
+                if carried >= score - 0.01:
+                    continue
+        found.append((p, score, cue))
+    return found
+
+
+def played_length(recording, cue, start, limit):
+    """Samples from start for which the recording is the cue, up to limit."""
+    step = RATE * BLOCK_MS // 1000
+    # Blocks where the cue itself is about this quiet need not match: losing
+    # them could not be heard.
+    floor = step * (LOUD / 4) ** 2
+    for at in range(start + step, limit, step):
+        end = min(at + step, limit)
+        heard = window_of(recording, at, end - at)
+        meant = window_of(cue.samples, at - start, end - at)
+        error = sum((h - m) ** 2 for h, m in zip(heard, meant))
+        if error > MAX_BLOCK_ERROR * (sum(m * m for m in meant) + floor):
+            return at - start
+    return limit - start
+
+
+def describe(recording, found):
+    lines = []
+    for i, (start, _, cue) in enumerate(found):
+        next_start = found[i + 1][0] if i + 1 < len(found) else len(recording)
+        full = len(cue.samples)
+        played = played_length(recording, cue, start, min(next_start, start + full))
+        end = 'full'
+        if next_start < start + full:
+            # The next cue began while this one had samples to come: it was
+            # cut if the recording is the next cue alone, and overlapped if it
+            # is better explained as both cues mixed.
+            next_cue = found[i + 1][2]
+            after_next = found[i + 2][0] if i + 2 < len(found) else len(recording)
+            skip = RATE * BLOCK_MS // 1000
+            length = max(1, min(next_cue.window, after_next - next_start) - skip)
+            heard = window_of(recording, next_start + skip, length)
+            alone = window_of(next_cue.samples, skip, length)
+            rest = window_of(cue.samples, next_start - start + skip, length)
+            cut_error = sum((h - a) ** 2 for h, a in zip(heard, alone))
+            mixed_error = sum((h - a - r) ** 2 for h, a, r in zip(heard, alone, rest))
+            end = 'cut' if cut_error <= mixed_error else 'overlap'
+        match, _ = head_match(recording, cue, start, max(played, RATE * SHORTEST_WINDOW_MS // 1000))
+        lines.append(f'{cue.letter} at_ms={1000 * start / RATE:.1f} played_ms={1000 * played / RATE:.1f} '
+                     f'full_ms={1000 * full / RATE:.1f} match={match:.3f} end={end}')
+    return lines
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.split('\n\n')[0])
+    parser.add_argument('recording')
+    parser.add_argument('--bounce', required=True, help='the bounce cue as a WAVE file')
+    parser.add_argument('--release', required=True, help='the release cue as a WAVE file')
+    parser.add_argument('--details', action='store_true', help='one line per cue after the sequence')
+    args = parser.parse_args()
+
+    recording = read_recording(args.recording)
+    found = find_cues(recording, [CueFile('R', args.release), CueFile('B', args.bounce)])
+    print(' '.join(cue.letter for _, _, cue in found))
+    if args.details:
+        for line in describe(recording, found):
+            print(line)
+
+
+if __name__ == '__main__':
+    main()

@@ -1,0 +1,104 @@
+#!/usr/bin/env python3
+"""Checks count_cues.py on recordings made up from cues with known starts, so
+that its verdicts (cut, overlap, cue shortened) are known to be right before
+the sound tests rely on them."""
+
+import math
+import os
+import random
+import struct
+import subprocess
+import sys
+import tempfile
+import unittest
+
+# Importing the tool must leave nothing behind in the source tree.
+sys.dont_write_bytecode = True
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import count_cues  # noqa: E402
+
+RATE = count_cues.RATE
+
+
+def write_cue(path, samples):
+    """An 8-bit mono 11025 Hz cue file, like the program's own."""
+    body = bytes(max(0, min(255, round(128 + 127 * v))) for v in samples)
+    fmt = struct.pack('<HHIIHH', 1, 1, 11025, 11025, 1, 8)
+    wave = b'WAVE' + b'fmt ' + struct.pack('<I', 16) + fmt + b'data' + struct.pack('<I', len(body)) + body
+    with open(path, 'wb') as f:
+        f.write(b'RIFF' + struct.pack('<I', len(wave)) + wave)
+
+
+class CountCues(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        cls.folder = tempfile.TemporaryDirectory()
+        random.seed(7)
+        # A decaying thump with some noise, and a longer falling sweep that
+        # fades in: the second matches itself a little early as well.
+        bounce = [math.exp(-30 * i / 11025) * (0.6 * math.sin(2 * math.pi * 140 * i / 11025)
+                                                + 0.2 * (random.random() - 0.5)) for i in range(1086)]
+        release = [min(1, i / 110) * (1 - i / 3080) * 0.5 * math.sin(2 * math.pi * (900 - 200 * i / 3080) * i / 11025)
+                   for i in range(3080)]
+        cls.bounce_path = os.path.join(cls.folder.name, 'bounce.wav')
+        cls.release_path = os.path.join(cls.folder.name, 'release.wav')
+        write_cue(cls.bounce_path, bounce)
+        write_cue(cls.release_path, release)
+        cls.cues = {letter: count_cues.CueFile(letter, path)
+                    for letter, path in (('R', cls.release_path), ('B', cls.bounce_path))}
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.folder.cleanup()
+
+    def record(self, events, mix=False, stop_after_ms=None):
+        """A recording of cues started at (ms, letter); each cuts the last unless mix."""
+        last = max(ms for ms, _ in events)
+        recording = [0.0] * int(RATE * (last + 400) / 1000)
+        for i, (ms, letter) in enumerate(events):
+            start = int(RATE * ms / 1000)
+            samples = self.cues[letter].samples
+            end = start + len(samples)
+            if not mix and i + 1 < len(events):
+                end = min(end, int(RATE * events[i + 1][0] / 1000))
+            if stop_after_ms is not None:
+                end = min(end, start + int(RATE * stop_after_ms / 1000))
+            for at in range(start, end):
+                recording[at] = recording[at] * mix + samples[at - start]
+        path = os.path.join(self.folder.name, 'recording.raw')
+        with open(path, 'wb') as f:
+            f.write(struct.pack(f'<{len(recording)}h', *(max(-32768, min(32767, round(v))) for v in recording)))
+        result = subprocess.run([sys.executable, count_cues.__file__, path, '--bounce', self.bounce_path,
+                                 '--release', self.release_path, '--details'],
+                                capture_output=True, text=True, check=True)
+        sequence, *details = result.stdout.splitlines()
+        return sequence, [dict(field.split('=') for field in line.split()[1:]) for line in details]
+
+    def test_cues_cutting_each_other_are_each_counted_where_they_start(self):
+        events = [(20, 'R'), (370, 'B'), (600, 'B'), (690, 'B'), (740, 'B'), (760, 'R')]
+        sequence, details = self.record(events)
+        self.assertEqual(sequence, 'R B B B B R')
+        for (ms, _), cue in zip(events, details):
+            self.assertAlmostEqual(float(cue['at_ms']), ms, delta=0.1)
+        self.assertEqual([cue['end'] for cue in details], ['full', 'full', 'cut', 'cut', 'cut', 'full'])
+        self.assertAlmostEqual(float(details[3]['played_ms']), 50, delta=1)
+        self.assertAlmostEqual(float(details[5]['played_ms']), float(details[5]['full_ms']), delta=0.1)
+
+    def test_a_cue_sounding_on_under_the_next_is_an_overlap(self):
+        sequence, details = self.record([(20, 'B'), (60, 'B')], mix=True)
+        self.assertEqual(sequence, 'B B')
+        self.assertEqual(details[0]['end'], 'overlap')
+
+    def test_a_cue_that_stops_early_played_only_that_long(self):
+        sequence, details = self.record([(20, 'B'), (400, 'R')], stop_after_ms=40)
+        self.assertEqual(sequence, 'B R')
+        for cue in details:
+            self.assertAlmostEqual(float(cue['played_ms']), 40, delta=3)
+            self.assertEqual(cue['end'], 'full')
+
+    def test_silence_has_no_cues(self):
+        self.assertEqual(self.record([(300, 'B')], stop_after_ms=0), ('', []))
+
+
+if __name__ == '__main__':
+    unittest.main()

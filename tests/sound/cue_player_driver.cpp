@@ -1,0 +1,172 @@
+// Plays the embedded cues on a schedule through modDichiarazioniComuni, as the
+// program does, and prints what the sound tests check:
+//
+//   cue_player_driver play 103@0,102@350,... [--rec-file RAW] [--idle-check MS]
+//       one "play" line per cue (when it was asked for, how long the call took,
+//       how far the recording had got), then "idle" and "exit" lines
+//   cue_player_driver dump ID FILE
+//       writes the embedded cue ID to FILE, for the recording's analysis
+
+#include "moddichiarazionicomuni.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <map>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <thread>
+#include <utility>
+#include <vector>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+struct Cue {
+    std::int16_t id;
+    std::chrono::milliseconds at;
+};
+
+std::vector<Cue> parseSchedule(const std::string &text)
+{
+    std::vector<Cue> cues;
+    std::size_t from = 0;
+    while (from < text.size()) {
+        std::size_t comma = text.find(',', from);
+        if (comma == std::string::npos)
+            comma = text.size();
+        const std::string item = text.substr(from, comma - from);
+        const std::size_t atSign = item.find('@');
+        if (atSign == std::string::npos)
+            throw std::invalid_argument("schedule item without @: " + item);
+        cues.push_back({static_cast<std::int16_t>(std::stoi(item.substr(0, atSign))),
+                        std::chrono::milliseconds(std::stoi(item.substr(atSign + 1)))});
+        from = comma + 1;
+    }
+    return cues;
+}
+
+// Samples (s16, mono) the recorder has written so far, or -1 without a recording.
+long long recordedSamples(const char *recording)
+{
+    struct stat info {};
+    if (!recording || stat(recording, &info) != 0)
+        return -1;
+    return static_cast<long long>(info.st_size) / 2;
+}
+
+// Context switches of each of this process's threads, by thread id.
+std::map<std::string, std::pair<std::string, long long>> contextSwitches()
+{
+    std::map<std::string, std::pair<std::string, long long>> threads;
+    const QStringList ids = QDir(QStringLiteral("/proc/self/task")).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+    for (const QString &id : ids) {
+        QFile status(QStringLiteral("/proc/self/task/%1/status").arg(id));
+        if (!status.open(QIODevice::ReadOnly))
+            continue;
+        std::string name;
+        long long switches = 0;
+        for (const QByteArray &line : status.readAll().split('\n')) {
+            if (line.startsWith("Name:"))
+                name = line.mid(5).trimmed().toStdString();
+            else if (line.startsWith("voluntary_ctxt_switches:") || line.startsWith("nonvoluntary_ctxt_switches:"))
+                switches += line.mid(line.indexOf(':') + 1).trimmed().toLongLong();
+        }
+        threads[id.toStdString()] = {name, switches};
+    }
+    return threads;
+}
+
+// Prints the wake-ups of every thread but this one over the given time.
+void reportIdleWakeups(std::chrono::milliseconds period)
+{
+    const std::string self = std::to_string(gettid());
+    const auto before = contextSwitches();
+    std::this_thread::sleep_for(period);
+    const auto after = contextSwitches();
+    long long total = 0;
+    std::string detail;
+    for (const auto &[id, thread] : after) {
+        if (id == self)
+            continue;
+        const auto earlier = before.find(id);
+        const long long wakeups = thread.second - (earlier == before.end() ? 0 : earlier->second.second);
+        total += wakeups;
+        detail += " " + thread.first + "=" + std::to_string(wakeups);
+    }
+    std::printf("idle %lld ms wakeups %lld threads%s\n", static_cast<long long>(period.count()), total, detail.c_str());
+}
+
+int dump(std::int16_t id, const char *path)
+{
+    QFile resource(QStringLiteral(":/CUSTOM/%1").arg(id));
+    QFile out(QString::fromLocal8Bit(path));
+    if (!resource.open(QIODevice::ReadOnly) || !out.open(QIODevice::WriteOnly))
+        return 1;
+    return out.write(resource.readAll()) == resource.size() ? 0 : 1;
+}
+
+int play(const std::vector<Cue> &schedule, const char *recording, std::chrono::milliseconds idleCheck)
+{
+    auto sounds = std::make_unique<modDichiarazioniComuni>();
+    const Clock::time_point start = Clock::now();
+    for (const Cue &cue : schedule) {
+        std::this_thread::sleep_until(start + cue.at);
+        const long long recorded = recordedSamples(recording);
+        const Clock::time_point called = Clock::now();
+        sounds->PlaySoundResource(cue.id);
+        const Clock::time_point returned = Clock::now();
+        std::printf("play %d at %.1f ms took %.3f ms rec_sample %lld\n", cue.id,
+                    std::chrono::duration<double, std::milli>(called - start).count(),
+                    std::chrono::duration<double, std::milli>(returned - called).count(), recorded);
+        std::fflush(stdout);
+    }
+    // Long enough for the last cue to play out and its stream to close.
+    std::this_thread::sleep_for(std::chrono::milliseconds(700));
+    if (idleCheck.count() > 0)
+        reportIdleWakeups(idleCheck);
+
+    const Clock::time_point closing = Clock::now();
+    sounds.reset();
+    std::printf("exit player closed in %.1f ms\n",
+                std::chrono::duration<double, std::milli>(Clock::now() - closing).count());
+    std::fflush(stdout);
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    if (argc == 4 && std::strcmp(argv[1], "dump") == 0)
+        return dump(static_cast<std::int16_t>(std::atoi(argv[2])), argv[3]);
+    if (argc < 3 || std::strcmp(argv[1], "play") != 0) {
+        std::fprintf(stderr, "usage: %s play ID@MS,... [--rec-file RAW] [--idle-check MS] | dump ID FILE\n", argv[0]);
+        return 2;
+    }
+    const char *recording = nullptr;
+    std::chrono::milliseconds idleCheck {0};
+    for (int i = 3; i + 1 < argc; i += 2) {
+        if (std::strcmp(argv[i], "--rec-file") == 0)
+            recording = argv[i + 1];
+        else if (std::strcmp(argv[i], "--idle-check") == 0)
+            idleCheck = std::chrono::milliseconds(std::atoi(argv[i + 1]));
+    }
+    try {
+        return play(parseSchedule(argv[2]), recording, idleCheck);
+    } catch (const std::exception &error) {
+        std::fprintf(stderr, "%s\n", error.what());
+        return 2;
+    }
+}

@@ -1,0 +1,160 @@
+#include "wavimage.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+using zorbel::sound::WavImage;
+
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+void putLe(Bytes &out, std::uint32_t value, int bytes)
+{
+    for (int i = 0; i < bytes; ++i)
+        out.push_back(static_cast<std::uint8_t>(value >> (8 * i)));
+}
+
+Bytes chunk(const std::string &tag, const Bytes &body, std::optional<std::uint32_t> claimedSize = {}, bool pad = true)
+{
+    Bytes out(tag.begin(), tag.end());
+    putLe(out, claimedSize.value_or(static_cast<std::uint32_t>(body.size())), 4);
+    out.insert(out.end(), body.begin(), body.end());
+    if (pad && body.size() % 2 != 0)
+        out.push_back(0);
+    return out;
+}
+
+Bytes fmt(std::uint16_t formatTag, std::uint16_t channels, std::uint32_t rate, std::uint16_t bits)
+{
+    Bytes body;
+    putLe(body, formatTag, 2);
+    putLe(body, channels, 2);
+    putLe(body, rate, 4);
+    putLe(body, rate * channels * bits / 8, 4);
+    putLe(body, channels * bits / 8, 2);
+    putLe(body, bits, 2);
+    return chunk("fmt ", body);
+}
+
+Bytes pcm8(std::uint32_t rate = 11025) { return fmt(1, 1, rate, 8); }
+
+Bytes data(std::size_t size) { return chunk("data", Bytes(size, 0x80)); }
+
+Bytes list() { return chunk("LIST", Bytes {'I', 'N', 'F', 'O', 'I', 'S', 'F', 'T', 3, 0, 0, 0, 'z', 'b', 0}); }
+
+Bytes riff(const std::vector<Bytes> &chunks, std::optional<std::uint32_t> claimedSize = {})
+{
+    Bytes body {'W', 'A', 'V', 'E'};
+    for (const Bytes &c : chunks)
+        body.insert(body.end(), c.begin(), c.end());
+    return chunk("RIFF", body, claimedSize, false);
+}
+
+// A PCM format chunk with two extra bytes, as some writers add.
+Bytes longerFormat()
+{
+    const Bytes format = pcm8();
+    Bytes body(format.begin() + 8, format.end());
+    body.push_back(0);
+    body.push_back(0);
+    return chunk("fmt ", body);
+}
+
+// The layouts of the program's own cues: 8-bit mono at 11025 Hz, the bounce
+// cue with an INFO list after its samples.
+const Bytes bounceCue = riff({pcm8(), data(1086), list()});
+const Bytes releaseCue = riff({pcm8(), data(3080)});
+
+struct Playable {
+    const char *name;
+    Bytes image;
+    int channels;
+    int bits;
+    std::size_t offset; // of the first sample in the image
+    std::size_t size;
+    long long durationUs;
+};
+
+class PlayableImage : public testing::TestWithParam<Playable> {};
+
+TEST_P(PlayableImage, GivesFormatAndSamplesInsideTheImage)
+{
+    const Playable &c = GetParam();
+    const std::optional<WavImage> wav = WavImage::parse(c.image);
+    ASSERT_TRUE(wav.has_value());
+    EXPECT_EQ(wav->channels, c.channels);
+    EXPECT_EQ(wav->sampleRate, 11025);
+    EXPECT_EQ(wav->bitsPerSample, c.bits);
+    EXPECT_EQ(wav->samples.data(), c.image.data() + c.offset);
+    EXPECT_EQ(wav->samples.size(), c.size);
+    EXPECT_EQ(wav->duration().count(), c.durationUs);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    WavImage, PlayableImage,
+    testing::Values(
+        Playable {"bounceCue", bounceCue, 1, 8, 44, 1086, 98503},
+        Playable {"releaseCue", releaseCue, 1, 8, 44, 3080, 279365},
+        Playable {"oddListBeforeFormatIsPadded", riff({list(), pcm8(), data(10)}), 1, 8, 24 + 44, 10, 907},
+        Playable {"longerFormatChunk", riff({longerFormat(), data(4)}), 1, 8, 46, 4, 362},
+        Playable {"oddDataWithoutPadAtTheEnd", riff({pcm8(), chunk("data", Bytes(5, 0x80), {}, false)}), 1, 8, 44, 5, 453},
+        Playable {"stereo16KeepsWholeFrames", riff({fmt(1, 2, 11025, 16), data(11)}), 2, 16, 44, 8, 181},
+        Playable {"bytesAfterTheRiffChunkAreIgnored", [] {
+                      Bytes image = riff({pcm8(), data(4)});
+                      const Bytes junk = chunk("junk", Bytes(6, 1), 0xfffffff0u);
+                      image.insert(image.end(), junk.begin(), junk.end());
+                      return image;
+                  }(), 1, 8, 44, 4, 362}),
+    [](const testing::TestParamInfo<Playable> &info) { return std::string(info.param.name); });
+
+struct Unplayable {
+    const char *name;
+    Bytes image;
+};
+
+class UnplayableImage : public testing::TestWithParam<Unplayable> {};
+
+TEST_P(UnplayableImage, GivesNothingToPlay)
+{
+    EXPECT_FALSE(WavImage::parse(GetParam().image).has_value());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    WavImage, UnplayableImage,
+    testing::Values(
+        Unplayable {"empty", {}},
+        Unplayable {"truncatedHeader", Bytes {'R', 'I', 'F', 'F', 4, 0, 0}},
+        Unplayable {"notWave", [] { Bytes b = releaseCue; b[8] = 'A'; return b; }()},
+        Unplayable {"riffSizeShorterThanItsHeader", riff({pcm8(), data(4)}, 2)},
+        Unplayable {"dataRunsPastTheEnd", riff({pcm8(), chunk("data", Bytes(4, 0x80), 5000)})},
+        Unplayable {"chunkSizeNearFourGigabytes", riff({chunk("LIST", Bytes(4, 0), 0xfffffffeu), pcm8(), data(4)})},
+        Unplayable {"dataBeforeFormat", riff({data(4), pcm8()})},
+        Unplayable {"noData", riff({pcm8(), list()})},
+        Unplayable {"noFormat", riff({data(4)})},
+        Unplayable {"floatSamples", riff({fmt(3, 1, 11025, 32), data(8)})},
+        Unplayable {"extensibleFormat", riff({fmt(0xfffe, 1, 11025, 16), data(8)})},
+        Unplayable {"twentyFourBits", riff({fmt(1, 1, 11025, 24), data(9)})},
+        Unplayable {"noChannels", riff({fmt(1, 0, 11025, 8), data(4)})},
+        Unplayable {"noSampleRate", riff({fmt(1, 1, 0, 8), data(4)})},
+        Unplayable {"shortFormatChunk", riff({chunk("fmt ", Bytes(14, 1)), data(4)})},
+        Unplayable {"zeroLengthData", riff({pcm8(), data(0)})},
+        Unplayable {"lessThanOneFrame", riff({fmt(1, 2, 11025, 16), data(3)})}),
+    [](const testing::TestParamInfo<Unplayable> &info) { return std::string(info.param.name); });
+
+// Every truncation of the bounce cue: playable exactly when its samples are
+// all there, and never read past the end (the sanitizer build checks that).
+TEST(WavImage, TruncatedCuePlaysOnlyWithAllItsSamples)
+{
+    const std::size_t samplesEnd = 44 + 1086;
+    for (std::size_t size = 0; size <= bounceCue.size(); ++size) {
+        const Bytes prefix(bounceCue.begin(), bounceCue.begin() + static_cast<std::ptrdiff_t>(size));
+        EXPECT_EQ(WavImage::parse(prefix).has_value(), size >= samplesEnd) << "size " << size;
+    }
+}
+
+} // namespace
