@@ -30,6 +30,7 @@ private slots:
     void closeButtonEndsTheProgram_data();
     void closeButtonEndsTheProgram();
     void pressHidesTheLabelAndTakesTheBall();
+    void secondPressOfADoubleClickTakesTheBall();
     void dragKeepsTheGrabPointUnderThePointer();
     void stillHoldAndReleaseCountsTheNewDropFromOne();
 
@@ -120,6 +121,18 @@ void TestForm1::pressHidesTheLabelAndTakesTheBall()
     QVERIFY(m_form->isAnimating());
     QVERIFY(!m_form->isSampling());
     QVERIFY(!m_form->label().isVisible());
+}
+
+void TestForm1::secondPressOfADoubleClickTakesTheBall()
+{
+    const QPoint grab(40, 37);
+    QTest::mouseClick(&m_form->ball(), Qt::LeftButton, {}, grab);
+    QVERIFY(m_form->isAnimating());
+    QTest::mouseDClick(&m_form->ball(), Qt::LeftButton, {}, grab);
+    QVERIFY(!m_form->isAnimating());
+    QVERIFY(m_form->isSampling());
+    QTest::mouseRelease(&m_form->ball(), Qt::LeftButton, {}, grab);
+    QVERIFY(m_form->isAnimating());
 }
 
 void TestForm1::dragKeepsTheGrabPointUnderThePointer()
