@@ -19,12 +19,14 @@ packages=(
     build-essential cmake ninja-build pkg-config
     qt6-base-dev qt6-multimedia-dev libpulse-dev
     fonts-dejavu-core fonts-dejavu-extra
+    qt6-wayland
 )
 if [ "$mode" = test ]; then
     packages+=(
         googletest libgtest-dev python3
         xvfb xdotool x11-utils imagemagick
         pulseaudio pulseaudio-utils
+        dpkg-dev file desktop-file-utils appstream weston
     )
 fi
 

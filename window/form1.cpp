@@ -2,6 +2,7 @@
 
 #include "handlers.h"
 #include "picturefiles.h"
+#include "versionrecord.h"
 
 #include <QFontDatabase>
 #include <QFontMetricsF>
@@ -75,13 +76,14 @@ Form1::Form1(sound::Cues &cues, std::function<void()> endProgram)
     const QCursor hand = loadCursor(QStringLiteral(":/pictures/hand.cur"));
 
     Command1.setGeometry(buttonGeometry);
-    Command1.setIcon(loadIcon(QStringLiteral(":/pictures/close.ico")));
+    Command1.setIcon(loadIcon(QStringLiteral(":/pictures/close.ico"), QStringLiteral(":/pictures/close@2x.png")));
     Command1.setIconSize(iconSize);
     setColour(Command1, QPalette::Button, buttonColour);
     Command1.setCursor(hand);
     QObject::connect(&Command1, &QPushButton::clicked, this, [this] { runHandler([this] { Command1_Click(); }); });
     m_buttonElement.Move(float(buttonGeometry.left()), float(buttonGeometry.top()));
 
+    picBounce.setDoubleSizeArt(QStringLiteral(":/pictures/ball@2x.png"));
     picBounce.setCursor(hand);
     picBounce.setFocusPolicy(Qt::StrongFocus);
     m_ballElement.Move(float(ballPosition.x()), float(ballPosition.y()));
@@ -91,6 +93,15 @@ Form1::Form1(sound::Cues &cues, std::function<void()> endProgram)
 
     picBounce.raise();
     tmrAnimate.setEnabled(true);
+
+    // A screen reader would otherwise call the window by its title, which
+    // becomes the bounce count, and the ball and the icon-only button nothing.
+    setAccessibleName(QString::fromLatin1(versionRecord::productName));
+    picBounce.setAccessibleName(QStringLiteral("Pallone"));
+    picBounce.setAccessibleDescription(
+        QStringLiteral("Prendilo con il tasto sinistro, portalo in alto e lascialo cadere"));
+    Command1.setAccessibleName(QStringLiteral("Chiudi"));
+    Command1.setAccessibleDescription(QStringLiteral("Chiude il programma"));
 }
 
 void Form1::Form_Load()

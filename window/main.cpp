@@ -1,6 +1,7 @@
 #include "form1.h"
 #include "handlers.h"
 #include "moddichiarazionicomuni.h"
+#include "terminationsignals.h"
 #include "versionrecord.h"
 
 #include <QApplication>
@@ -11,11 +12,15 @@ int main(int argc, char *argv[])
     QApplication::setApplicationName(QString::fromLatin1(zorbel::versionRecord::productName));
     QApplication::setApplicationVersion(QString::fromLatin1(zorbel::versionRecord::versionText));
     QApplication::setOrganizationName(QString::fromLatin1(zorbel::versionRecord::companyName));
+    // Ties the window to the installed desktop entry and icon; under Wayland
+    // it is the window's app id.
+    QGuiApplication::setDesktopFileName(QStringLiteral("org.zorbel.Zorbel"));
 
     // The sound module outlives the window: its buffer holds the last cue's
     // bytes while the sound server may still be reading them.
     modDichiarazioniComuni sounds;
     zorbel::Form1 form(sounds, [] { QCoreApplication::exit(EXIT_SUCCESS); });
+    zorbel::TerminationSignals terminationSignals([] { QCoreApplication::exit(EXIT_SUCCESS); });
     zorbel::runHandler([&] { form.Form_Load(); });
     return QApplication::exec();
 }

@@ -1,6 +1,7 @@
 #include "picturebox.h"
 
 #include "handlers.h"
+#include "picturefiles.h"
 
 #include <QMouseEvent>
 #include <QPainter>
@@ -37,10 +38,20 @@ PictureBox::PictureBox(const QPixmap &picture, QWidget *parent)
     setFixedSize(picture.deviceIndependentSize().toSize());
 }
 
+void PictureBox::setDoubleSizeArt(const QString &resourcePath2x)
+{
+    m_art = iconWithDoubleSizeArt(m_picture, resourcePath2x);
+    update();
+}
+
 void PictureBox::paintEvent(QPaintEvent *)
 {
     QPainter painter(this);
-    painter.drawPixmap(0, 0, m_picture);
+    const qreal ratio = devicePixelRatioF();
+    if (m_art.isNull() || ratio <= 1.0)
+        painter.drawPixmap(0, 0, m_picture);
+    else
+        painter.drawPixmap(0, 0, m_art.pixmap(m_picture.size(), ratio));
 }
 
 // Qt's default double-click handling calls mousePressEvent, so the second

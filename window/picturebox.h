@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QIcon>
 #include <QPixmap>
 #include <QWidget>
 
@@ -19,6 +20,10 @@ public:
 
     PictureBox(const QPixmap &picture, QWidget *parent);
 
+    // Drawn instead of the picture on screens denser than one device pixel
+    // per logical pixel; the picture still sets the size.
+    void setDoubleSizeArt(const QString &resourcePath2x);
+
     MouseHandler MouseDown;
     MouseHandler MouseMove;
     MouseHandler MouseUp;
@@ -31,6 +36,7 @@ protected:
 
 private:
     QPixmap m_picture;
+    QIcon m_art;
 };
 
 } // namespace zorbel

@@ -24,6 +24,15 @@ QPixmap loadPicture(const QString &resourcePath, const QString &resourcePath2x,
 
 QIcon loadIcon(const QString &resourcePath);
 
+// An icon of the plain art that switches to the double-size art where a
+// screen has more than one device pixel per logical pixel. The double-size
+// file is read the first time such a screen asks for it, so a plain screen
+// never pays for it and a window moved onto a denser screen picks it up at
+// its next paint. Being read during a paint, a failure there ends the
+// program through fatalError instead of throwing.
+QIcon loadIcon(const QString &resourcePath, const QString &resourcePath2x);
+QIcon iconWithDoubleSizeArt(const QPixmap &picture, const QString &resourcePath2x);
+
 // A monochrome cursor with its hot spot from the file.
 QCursor loadCursor(const QString &resourcePath);
 

@@ -28,6 +28,8 @@ zorbel_screenshot "$work/settled.png" || fail "no screenshot"
 read -r top bottom <<<"$("$here/ball_on_screen.py" "$work/settled.png")"
 [ "$bottom" = 427 ] || fail "the ball's bottom is at row $bottom, not on the bottom edge (427)"
 [ "$top" -ge 354 ] || fail "ball pixels at row $top, above where a resting ball reaches"
+# ZORBEL_UPDATE_SCREENSHOT=1 makes this the README's picture; -strip keeps it byte-stable.
+[ "${ZORBEL_UPDATE_SCREENSHOT:-}" != 1 ] || convert "$work/settled.png" -strip "$here/../../docs/screenshot.png"
 
 cues=$(python3 "$here/../sound/count_cues.py" "$work/rec.raw" \
     --bounce "$here/../../assets/bounce.wav" --release "$here/../../assets/release.wav")
@@ -35,8 +37,8 @@ cues=$(python3 "$here/../sound/count_cues.py" "$work/rec.raw" \
 
 # The close button sits 45 px in from the right and bottom edges.
 xdotool mousemove --window "$ZORBEL_WINDOW" 580 400 click 1
-status=$(zorbel_wait_exit 10) || fail "the close button did not end the program"
-[ "$status" = 0 ] || fail "exit status $status"
+zorbel_wait_exit 10 || fail "the close button did not end the program"
+[ "$ZORBEL_STATUS" = 0 ] || fail "exit status $ZORBEL_STATUS"
 if [ -s "$work/stderr" ]; then
     echo "stderr of the program:" >&2
     cat "$work/stderr" >&2

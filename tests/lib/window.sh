@@ -3,6 +3,7 @@
 
 ZORBEL_PID=
 ZORBEL_WINDOW=
+ZORBEL_STATUS=
 
 # Starts the program ($1) with stderr into $2 and waits for its window.
 zorbel_start() {
@@ -37,19 +38,19 @@ zorbel_screenshot() {
     import -window "$ZORBEL_WINDOW" "png:$1"
 }
 
-# Waits up to $1 seconds for the program to end; prints its exit status.
+# Waits up to $1 seconds for the program to end and sets ZORBEL_STATUS to its
+# exit status. Call it in this shell, not in $(...): a subshell cannot wait
+# for the program.
 zorbel_wait_exit() {
     local tries=$(($1 * 20))
     while kill -0 "$ZORBEL_PID" 2>/dev/null; do
         tries=$((tries - 1))
-        if [ "$tries" -le 0 ]; then
-            echo "timeout"
-            return 1
-        fi
+        [ "$tries" -le 0 ] && return 1
         sleep 0.05
     done
     wait "$ZORBEL_PID"
-    echo $?
+    ZORBEL_STATUS=$?
+    ZORBEL_PID=
 }
 
 zorbel_kill() {

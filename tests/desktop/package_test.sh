@@ -1,0 +1,83 @@
+#!/usr/bin/env bash
+# The Debian package that cpack ($1) makes from the build ($2), for version
+# $3: its control fields; a tree that desktop-file-validate and
+# appstreamcli accept, with icons of the sizes their folders name; and an
+# installed binary that starts under X with the window class its desktop
+# entry names, leaves an ignored SIGHUP ignored and ends on SIGTERM with
+# status 0. Needs dpkg-dev, file, desktop-file-utils, appstream, xvfb,
+# xdotool, x11-utils and ImageMagick.
+set -uo pipefail
+cpack=$1
+build=$2
+version=$3
+here=$(cd "$(dirname "$0")" && pwd)
+source "$here/../lib/xvfb.sh"
+source "$here/../lib/window.sh"
+work=$(mktemp -d)
+cleanup() { zorbel_kill; xvfb_stop; rm -rf "$work"; }
+trap cleanup EXIT
+
+# Waits up to $1 seconds for the program to end and sets STATUS to its exit
+# status. Runs in this shell, not in a $(...) subshell: only the shell that
+# started the program can collect its status.
+wait_for_exit() {
+    local tries=$(($1 * 20))
+    while kill -0 "$ZORBEL_PID" 2>/dev/null; do
+        tries=$((tries - 1))
+        [ "$tries" -gt 0 ] || return 1
+        sleep 0.05
+    done
+    wait "$ZORBEL_PID"
+    STATUS=$?
+    ZORBEL_PID=
+}
+
+fail() { echo "FAIL: $*" >&2; exit 1; }
+
+"$cpack" --config "$build/CPackConfig.cmake" -G DEB -B "$work/out" >"$work/cpack.log" 2>&1 ||
+    { cat "$work/cpack.log" >&2; fail "cpack failed"; }
+deb=$work/out/zorbel_${version}_$(dpkg --print-architecture).deb
+[ -f "$deb" ] || fail "no $(basename "$deb") in: $(ls "$work/out")"
+
+field() { dpkg-deb --field "$deb" "$1"; }
+[ "$(field Package)" = zorbel ] || fail "package name '$(field Package)'"
+[ "$(field Section)" = games ] || fail "section '$(field Section)'"
+[ -n "$(field Maintainer)" ] || fail "no maintainer"
+# Filled in by dpkg-shlibdeps from the libraries the binary links.
+for library in libqt6widgets6 libqt6multimedia6 libpulse0 libc6; do
+    field Depends | grep -q "\b$library\b" || fail "Depends lacks $library: $(field Depends)"
+done
+
+dpkg-deb --extract "$deb" "$work/root"
+usr=$work/root/usr
+id=org.zorbel.Zorbel
+desktop=$usr/share/applications/$id.desktop
+[ -x "$usr/bin/Zorbel" ] || fail "no /usr/bin/Zorbel"
+
+report=$(desktop-file-validate "$desktop" 2>&1) || fail "desktop-file-validate: $report"
+[ -z "$report" ] || fail "desktop-file-validate: $report"
+# Pedantic notes (P:) are allowed: they include the capital in the id.
+report=$(appstreamcli validate-tree --no-net "$work/root" 2>&1) || fail "appstreamcli: $report"
+! grep -q '^[EWI]:' <<<"$report" || fail "appstreamcli: $report"
+newest=$(grep -o '<release version="[^"]*"' "$usr/share/metainfo/$id.metainfo.xml" | head -n 1 | cut -d'"' -f2)
+[ "$newest" = "$version" ] || fail "the newest release in the metainfo is '$newest', the package is $version"
+
+for size in 16 32 48 64 128 256; do
+    icon=$usr/share/icons/hicolor/${size}x${size}/apps/$id.png
+    [ "$(identify -format '%wx%h' "$icon" 2>/dev/null)" = "${size}x${size}" ] || fail "$icon is not ${size}x${size}"
+done
+grep -q '<svg' "$usr/share/icons/hicolor/scalable/apps/$id.svg" || fail "no scalable icon"
+
+xvfb_start || exit 1
+trap '' HUP # inherited by the program, as under nohup
+PULSE_SERVER=unix:$work/no-sound-server zorbel_start "$usr/bin/Zorbel" "$work/stderr" || exit 1
+wm_class=$(xprop -id "$ZORBEL_WINDOW" WM_CLASS | sed 's/.*, "\(.*\)"$/\1/')
+[ "$wm_class" = "$(sed -n 's/^StartupWMClass=//p' "$desktop")" ] || fail "WM_CLASS class '$wm_class' is not the desktop entry's StartupWMClass"
+
+kill -HUP "$ZORBEL_PID"
+sleep 0.5
+kill -0 "$ZORBEL_PID" 2>/dev/null || fail "an ignored SIGHUP ended the program"
+kill -TERM "$ZORBEL_PID"
+wait_for_exit 10 || fail "SIGTERM did not end the program"
+[ "$STATUS" = 0 ] || fail "exit status $STATUS after SIGTERM"
+echo "package: $(basename "$deb") valid, Depends: $(field Depends); WM_CLASS $wm_class; SIGTERM ended it with status 0"

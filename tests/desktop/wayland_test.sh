@@ -1,0 +1,76 @@
+#!/usr/bin/env bash
+# Zorbel as a native Wayland client of a headless Weston: it names its desktop
+# entry as the app id, its startup drop counts 1 to 10 in the title, and
+# SIGTERM ends it with status 0 and nothing on stderr. Needs weston and
+# qt6-wayland.
+set -uo pipefail
+zorbel=$1
+here=$(cd "$(dirname "$0")" && pwd)
+source "$here/../lib/pulse.sh"
+source "$here/../lib/window.sh"
+work=$(mktemp -d)
+WESTON_PID=
+cleanup() {
+    zorbel_kill
+    if [ -n "$WESTON_PID" ]; then
+        kill "$WESTON_PID" 2>/dev/null
+        wait "$WESTON_PID" 2>/dev/null
+    fi
+    pulse_stop
+    rm -rf "$work"
+}
+trap cleanup EXIT
+
+# Waits up to $1 seconds for the program to end and sets STATUS to its exit
+# status. Runs in this shell, not in a $(...) subshell: only the shell that
+# started the program can collect its status.
+wait_for_exit() {
+    local tries=$(($1 * 20))
+    while kill -0 "$ZORBEL_PID" 2>/dev/null; do
+        tries=$((tries - 1))
+        [ "$tries" -gt 0 ] || return 1
+        sleep 0.05
+    done
+    wait "$ZORBEL_PID"
+    STATUS=$?
+    ZORBEL_PID=
+}
+
+fail() {
+    echo "FAIL: $*" >&2
+    echo "the program's stderr:" >&2
+    cat "$work/stderr" >&2
+    exit 1
+}
+
+# Also gives a private runtime folder, where Weston puts its socket.
+pulse_start || exit 1
+
+# The compositor logs every request it gets: that is how the test reads the
+# window's app id and titles.
+WAYLAND_DEBUG=server weston --backend=headless-backend.so --socket=zorbel-test --idle-time=0 --no-config \
+    >"$work/weston.log" 2>&1 &
+WESTON_PID=$!
+if ! pulse_wait_for 100 test -S "$XDG_RUNTIME_DIR/zorbel-test"; then
+    echo "wayland_test: Weston did not start; its log:" >&2
+    cat "$work/weston.log" >&2
+    exit 1
+fi
+
+: >"$work/stderr"
+env -u DISPLAY WAYLAND_DISPLAY=zorbel-test QT_QPA_PLATFORM=wayland "$zorbel" 2>"$work/stderr" &
+ZORBEL_PID=$!
+
+requests() { grep -o "xdg_toplevel@[0-9]*\.$1(\"[^\"]*\")" "$work/weston.log" | sed 's/.*("\(.*\)")/\1/'; }
+titles_so_far() { requests set_title | grep -x '[0-9]*' | paste -sd ' '; }
+
+pulse_wait_for 200 grep -q 'set_title("10")' "$work/weston.log" ||
+    fail "the title never read 10; titles: $(titles_so_far)"
+[ "$(titles_so_far)" = "1 2 3 4 5 6 7 8 9 10" ] || fail "titles were '$(titles_so_far)'"
+[ "$(requests set_app_id)" = org.zorbel.Zorbel ] || fail "app id '$(requests set_app_id)'"
+
+kill -TERM "$ZORBEL_PID"
+wait_for_exit 10 || fail "SIGTERM did not end the program"
+[ "$STATUS" = 0 ] || fail "exit status $STATUS after SIGTERM"
+[ ! -s "$work/stderr" ] || fail "the program wrote to stderr"
+echo "wayland: app id org.zorbel.Zorbel, titles $(titles_so_far), SIGTERM ended it with status 0"
