@@ -6,6 +6,8 @@
 
 #include <QApplication>
 
+#include <optional>
+
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
@@ -19,8 +21,13 @@ int main(int argc, char *argv[])
     // The sound module outlives the window: its buffer holds the last cue's
     // bytes while the sound server may still be reading them.
     modDichiarazioniComuni sounds;
-    zorbel::Form1 form(sounds, [] { QCoreApplication::exit(EXIT_SUCCESS); });
     zorbel::TerminationSignals terminationSignals([] { QCoreApplication::exit(EXIT_SUCCESS); });
-    zorbel::runHandler([&] { form.Form_Load(); });
+    // Built inside a handler too: a picture missing from the executable ends
+    // the program through the same fatal-error path as any run-time error.
+    std::optional<zorbel::Form1> form;
+    zorbel::runHandler([&] {
+        form.emplace(sounds, [] { QCoreApplication::exit(EXIT_SUCCESS); });
+        form->Form_Load();
+    });
     return QApplication::exec();
 }
