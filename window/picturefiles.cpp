@@ -205,17 +205,6 @@ QPixmap loadPicture(const QString &resourcePath)
     return QPixmap::fromImage(decodePicture(resourcePath));
 }
 
-QPixmap loadPicture(const QString &resourcePath, const QString &resourcePath2x, qreal devicePixelRatio)
-{
-    // Between 1 and 2 the double-size art scaled down still looks better than
-    // the plain art scaled up.
-    if (devicePixelRatio <= 1.0)
-        return loadPicture(resourcePath);
-    QPixmap pixmap = loadPicture(resourcePath2x);
-    pixmap.setDevicePixelRatio(2.0);
-    return pixmap;
-}
-
 QIcon loadIcon(const QString &resourcePath)
 {
     return QIcon(loadPicture(resourcePath));

@@ -16,12 +16,6 @@ namespace zorbel {
 
 QPixmap loadPicture(const QString &resourcePath);
 
-// The drawing for a screen with the given device pixel ratio: above 1 the
-// double-size art, marked as 2 device pixels per logical pixel so it takes
-// the same logical size as the plain art.
-QPixmap loadPicture(const QString &resourcePath, const QString &resourcePath2x,
-    qreal devicePixelRatio);
-
 QIcon loadIcon(const QString &resourcePath);
 
 // An icon of the plain art that switches to the double-size art where a

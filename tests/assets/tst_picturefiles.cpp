@@ -15,7 +15,6 @@ class TestPictureFiles : public QObject {
 private slots:
     void picturesDecodeAtTheirSize_data();
     void picturesDecodeAtTheirSize();
-    void doubleSizeArtKeepsTheLogicalSize();
     void cursorShowsTheHandWithItsHotSpotAtTheFingertip();
     void soundsAreEmbeddedUnderTheirCueIds();
     void unusablePicturesThrowNamingTheResource_data();
@@ -50,20 +49,6 @@ void TestPictureFiles::picturesDecodeAtTheirSize()
     if (!masked)
         QCOMPARE(image.pixelColor(0, 0), QColor(Qt::black));
     QCOMPARE(loadIcon(path).availableSizes().value(0), size);
-}
-
-void TestPictureFiles::doubleSizeArtKeepsTheLogicalSize()
-{
-    const QString plain = QStringLiteral(":/pictures/ball.bmp");
-    const QString doubled = QStringLiteral(":/pictures/ball@2x.png");
-
-    const QPixmap onPlainScreen = loadPicture(plain, doubled, 1.0);
-    QCOMPARE(onPlainScreen.size(), QSize(80, 74));
-    QCOMPARE(onPlainScreen.deviceIndependentSize(), QSizeF(80, 74));
-
-    const QPixmap onDenseScreen = loadPicture(plain, doubled, 2.0);
-    QCOMPARE(onDenseScreen.size(), QSize(160, 148));
-    QCOMPARE(onDenseScreen.deviceIndependentSize(), QSizeF(80, 74));
 }
 
 void TestPictureFiles::cursorShowsTheHandWithItsHotSpotAtTheFingertip()
