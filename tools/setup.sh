@@ -27,6 +27,7 @@ if [ "$mode" = test ]; then
         xvfb xdotool x11-utils imagemagick
         pulseaudio pulseaudio-utils
         dpkg-dev file desktop-file-utils appstream weston
+        devscripts clang libclang-rt-14-dev
     )
 fi
 
@@ -55,3 +56,11 @@ if [ "$mode" = run ]; then
 fi
 
 ctest --test-dir "$build" --output-on-failure --parallel "$jobs"
+
+# The same tests on a second tree built with AddressSanitizer, LeakSanitizer
+# and UndefinedBehaviorSanitizer, but for those labelled no_sanitizer (each
+# says why where it is defined).
+asan="$top/build-asan"
+cmake -S "$top" -B "$asan" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZORBEL_SANITIZE=ON
+cmake --build "$asan" --parallel "$jobs"
+ctest --test-dir "$asan" --output-on-failure --parallel "$jobs" --label-exclude no_sanitizer

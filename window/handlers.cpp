@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QMessageBox>
+#include <QSocketNotifier>
 #include <QTimer>
 #include <QWidget>
 
@@ -41,6 +42,8 @@ void fatalError(std::string_view message)
     for (QWidget *window : QApplication::topLevelWidgets()) {
         for (QTimer *timer : window->findChildren<QTimer *>())
             timer->stop();
+        for (QSocketNotifier *timer : window->findChildren<QSocketNotifier *>())
+            timer->setEnabled(false);
         window->setEnabled(false);
     }
 

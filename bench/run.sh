@@ -1,0 +1,112 @@
+#!/usr/bin/env bash
+# Zorbel's benchmarks, side by side with a bare Qt window (the floor) and
+# small X programs (the peers), on a private X server and sound server:
+#
+#   bench/run.sh [RUNS]
+#
+# RUNS rounds (default 10); each round runs every measurement once, in an
+# order that rotates from round to round, so a busy machine slows them all
+# alike. Prints the table of medians (min–max) and writes bench/results/:
+# latest.md (the table), tick-periods.png (their distribution), and the raw
+# figures it was made from. Figures are only reported, never checked.
+#
+# Builds into build-bench/ with ZORBEL_BENCH=ON, and installs with apt-get
+# what only the benchmarks need (xeyes, oneko, gnuplot, XCB Damage headers).
+set -euo pipefail
+
+runs=${1:-10}
+top=$(cd "$(dirname "$0")/.." && pwd)
+build=${ZORBEL_BENCH_BUILD:-$top/build-bench}
+results=$top/bench/results
+
+packages=(
+    build-essential cmake ninja-build pkg-config qt6-base-dev qt6-multimedia-dev libpulse-dev
+    libxcb-damage0-dev xvfb xdotool pulseaudio pulseaudio-utils x11-apps oneko gnuplot-nox python3
+)
+missing=()
+for package in "${packages[@]}"; do
+    dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed' || missing+=("$package")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+    sudo=()
+    [ "$(id -u)" -eq 0 ] || sudo=(sudo)
+    echo "Installing: ${missing[*]}"
+    "${sudo[@]}" apt-get update -qq
+    "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
+
+cmake -S "$top" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZORBEL_BENCH=ON -DBUILD_TESTING=OFF >/dev/null
+cmake --build "$build" --parallel 2 --target Zorbel barewindow ZorbelTickTrace soundtiming startupprobe
+
+source "$top/tests/lib/xvfb.sh"
+source "$top/tests/lib/pulse.sh"
+work=$(mktemp -d)
+cleanup() { pulse_stop; xvfb_stop; rm -rf "$work"; }
+trap cleanup EXIT
+xvfb_start
+pulse_start
+
+probe=$build/bench/startupprobe
+zorbel=$build/window/Zorbel
+bare=$build/bench/barewindow
+raw=$work/raw.txt
+mkdir -p "$work/ticks" "$results"
+: >"$raw"
+
+# Runs the probe and appends its figures as one line for $1.
+measure() {
+    local who=$1
+    shift
+    echo "who=$who $("$probe" --stderr "$work/stderr.$who" "$@" | tr '\n' ' ')" >>"$raw"
+    # Without a sound server zorbel_silent's one warning is expected.
+    if [ -s "$work/stderr.$who" ] && [ "$who" != zorbel_silent ]; then
+        echo "bench: $who wrote on stderr:" >&2
+        sed 's/^/    /' "$work/stderr.$who" >&2
+    fi
+}
+
+sound() {
+    "$build/bench/soundtiming" "$1" 20 400 |
+        awk -v who="sound_$1" '{ print "who=" who, "id=" $2, "call_ms=" $4, "onset_ms=" $6 }' >>"$raw"
+}
+
+# Idle is measured only where it is reported; the other runs end quickly.
+short=(--rest-ms 0 --idle-ms 0)
+steps=(
+    "measure zorbel --ball --title 10 -- $zorbel"
+    "measure bare --ball -- $bare"
+    "measure xeyes -- xeyes"
+    "measure oneko -- /usr/games/oneko"
+    "measure bare_animate --ball --title 10 ${short[*]} -- $bare --animate"
+    "PULSE_SERVER=unix:$work/no-server measure zorbel_silent --ball --title 10 ${short[*]} -- $zorbel"
+    "ZORBEL_TICK_TRACE=$work/ticks/drop.ROUND measure zorbel_ticks --ball --title 10 ${short[*]} -- $build/bench/ZorbelTickTrace"
+    "sound zorbel"
+    "sound floor"
+)
+for round in $(seq "$runs"); do
+    echo "bench: round $round of $runs" >&2
+    for i in $(seq 0 $((${#steps[@]} - 1))); do
+        step=${steps[$(((i + round) % ${#steps[@]}))]}
+        eval "${step//ROUND/$round}"
+    done
+done
+
+cp "$raw" "$results/raw.txt"
+python3 "$top/bench/summarize.py" "$raw" "$work/ticks" "$results"
+gnuplot <<PLOT
+set terminal pngcairo size 800,450 font "DejaVu Sans,10"
+set output "$results/tick-periods.png"
+set title "tmrAnimate periods during the startup drop ($runs drops, Xvfb, $(nproc) cores)"
+set xlabel "period (ms)"
+set ylabel "ticks"
+set xrange [8.5:12]
+set grid ytics
+set style fill solid 0.8
+binwidth = 0.05
+set boxwidth binwidth
+bin(x) = binwidth * floor(x / binwidth) + binwidth / 2
+set arrow from 10, graph 0 to 10, graph 1 nohead dashtype 2 lc rgb "#808080"
+set arrow from 10.5, graph 0 to 10.5, graph 1 nohead dashtype 3 lc rgb "#c04040"
+plot "$results/tick-periods.txt" using (bin(\$1)):(1.0) smooth frequency with boxes lc rgb "#c0602a" title "periods (0.05 ms bins)"
+PLOT
+echo "bench: wrote $results/latest.md, $results/tick-periods.png and $results/raw.txt"

@@ -1,0 +1,277 @@
+#!/usr/bin/env bash
+# Drives the real window for a while with random drags, throws, clicks and
+# resizes under a private X server and sound server, then reports how much
+# its memory grew and what it wrote on stderr, and closes it with its button
+# (or SIGTERM, when the ball cannot be seen to be clear of the button).
+#
+#   soak.sh ZORBEL [--seconds N] [--seed N] [--check] [--max-growth-kib N]
+#
+# Default 600 s. Memory is compared after a warm-up (a tenth of the time, at
+# least 5 s), both times with the ball at rest. The script fails when the
+# program dies or does not end with status 0; with
+# --check also when it wrote anything on stderr, and with --max-growth-kib
+# when its RSS grew by that much. Under AddressSanitizer leave the bound out
+# (its quarantine grows RSS by design): LeakSanitizer checks the exit.
+set -uo pipefail
+
+zorbel=$1
+shift
+seconds=600
+seed=$RANDOM
+max_growth_kib=
+check=false
+while [ $# -gt 0 ]; do
+    case $1 in
+    --seconds) seconds=$2 ;;
+    --seed) seed=$2 ;;
+    --max-growth-kib) max_growth_kib=$2 ;;
+    --check)
+        check=true
+        shift
+        continue
+        ;;
+    *)
+        echo "usage: $0 ZORBEL [--seconds N] [--seed N] [--check] [--max-growth-kib N]" >&2
+        exit 2
+        ;;
+    esac
+    shift 2
+done
+
+here=$(cd "$(dirname "$0")" && pwd)
+source "$here/../lib/xvfb.sh"
+source "$here/../lib/pulse.sh"
+source "$here/../lib/window.sh"
+work=$(mktemp -d)
+cleanup() { zorbel_kill; pulse_stop; xvfb_stop; rm -rf "$work"; }
+trap cleanup EXIT
+
+fail() { echo "FAIL: $*" >&2; exit 1; }
+
+RANDOM=$seed
+# A random integer in $1..$2.
+between() { echo $(($1 + RANDOM % ($2 - $1 + 1))); }
+
+# RSS, private RSS and peak RSS in KiB. Private counts the pages only this
+# process has written; clean pages of its libraries are the page cache's.
+memory() {
+    local rss hwm private
+    rss=$(awk '/^VmRSS:/ { print $2 }' /proc/"$ZORBEL_PID"/status)
+    hwm=$(awk '/^VmHWM:/ { print $2 }' /proc/"$ZORBEL_PID"/status)
+    private=$(awk '/^Private_(Dirty|Hugetlb):/ { n += $2 } END { print n }' /proc/"$ZORBEL_PID"/smaps_rollup)
+    echo "$rss $private $hwm"
+}
+
+# Where the ball is: the centre of its coloured pixels on a 4 px grid, or
+# "none" (thrown out of sight, or the window is being redrawn).
+locate_ball() {
+    import -window "$ZORBEL_WINDOW" -depth 8 "ppm:$work/shot.ppm" 2>/dev/null || { echo none; return; }
+    python3 - "$work/shot.ppm" <<'LOCATE'
+import sys
+data = open(sys.argv[1], 'rb').read()
+fields, at = [], 0
+while len(fields) < 4:
+    while data[at:at + 1].isspace():
+        at += 1
+    start = at
+    while not data[at:at + 1].isspace():
+        at += 1
+    fields.append(data[start:at])
+width, height = int(fields[1]), int(fields[2])
+pixels = data[at + 1:]
+xs, ys = [], []
+for y in range(0, height, 4):
+    row = y * width * 3
+    for x in range(0, width, 4):
+        r, g, b = pixels[row + 3 * x:row + 3 * x + 3]
+        if r >= 30 and 0.3 * r < g < 0.7 * r and b < 0.45 * r:
+            xs.append(x)
+            ys.append(y)
+print(f"{(min(xs) + max(xs)) // 2} {(min(ys) + max(ys)) // 2}" if xs else "none")
+LOCATE
+}
+
+# Waits until the title stops changing for a second: the ball has settled,
+# or at least stopped counting.
+wait_quiet() {
+    local previous now same=0 tries=60
+    previous=$(zorbel_title)
+    while [ $tries -gt 0 ] && sleep 0.25; do
+        now=$(zorbel_title)
+        if [ "$now" = "$previous" ]; then
+            same=$((same + 1))
+            [ $same -ge 4 ] && return 0
+        else
+            same=0
+        fi
+        previous=$now
+        tries=$((tries - 1))
+    done
+}
+
+# Waits up to 30 s until two looks half a second apart find the ball in the
+# same place.
+wait_rest() {
+    local previous now tries=60
+    previous=$(locate_ball)
+    while [ $tries -gt 0 ] && sleep 0.5; do
+        now=$(locate_ball)
+        [ "$now" != none ] && [ "$now" = "$previous" ] && return 0
+        previous=$now
+        tries=$((tries - 1))
+    done
+    return 1
+}
+
+# The close button keeps the place it got at startup; random clicks and
+# drags stay clear of it so that only the final click ends the program.
+near_button() { [ "$1" -ge 546 ] && [ "$1" -le 600 ] && [ "$2" -ge 373 ] && [ "$2" -le 427 ]; }
+
+random_point() {
+    local x y
+    while :; do
+        x=$(between -100 700)
+        y=$(between -100 520)
+        near_button "$x" "$y" || break
+    done
+    echo "$x $y"
+}
+
+drags=0 throws=0 clicks=0 resizes=0 misses=0
+width=608 height=428
+
+act() {
+    local ball bx by x y steps
+    ball=$(locate_ball)
+    case $(between 0 9) in
+    0 | 1 | 2 | 3)
+        # A drag: carried in a few steps, maybe out of the window, let go.
+        [ "$ball" = none ] && { misses=$((misses + 1)); return; }
+        read -r bx by <<<"$ball"
+        near_button "$bx" "$by" && { misses=$((misses + 1)); return; }
+        local moves=()
+        for _ in $(seq "$(between 1 6)"); do
+            read -r x y <<<"$(random_point)"
+            moves+=(mousemove --window "$ZORBEL_WINDOW" -- "$x" "$y" sleep 0.0$(between 1 9))
+        done
+        xdotool mousemove --window "$ZORBEL_WINDOW" "$bx" "$by" mousedown 1 sleep 0.03 "${moves[@]}" mouseup 1
+        drags=$((drags + 1))
+        ;;
+    4 | 5 | 6)
+        # A throw: carried upward fast and let go while moving.
+        [ "$ball" = none ] && { misses=$((misses + 1)); return; }
+        read -r bx by <<<"$ball"
+        near_button "$bx" "$by" && { misses=$((misses + 1)); return; }
+        local step=$(between 5 40) moves=()
+        for _ in $(seq "$(between 3 10)"); do
+            moves+=(mousemove_relative -- "$(between -5 5)" "-$step" sleep 0.005)
+        done
+        xdotool mousemove --window "$ZORBEL_WINDOW" "$bx" "$by" mousedown 1 sleep 0.03 "${moves[@]}" mouseup 1
+        throws=$((throws + 1))
+        ;;
+    7 | 8)
+        # A click of any button, on the ball or anywhere else.
+        if [ "$ball" != none ] && [ $(between 0 1) = 0 ]; then
+            read -r x y <<<"$ball"
+        else
+            read -r x y <<<"$(random_point)"
+        fi
+        near_button "$x" "$y" && return
+        xdotool mousemove --window "$ZORBEL_WINDOW" -- "$x" "$y" click "$(between 1 3)"
+        clicks=$((clicks + 1))
+        ;;
+    9)
+        # A new client size: the floor follows, the button stays. Never taller
+        # than at the start: a ball that settles below the first floor stays
+        # there, out of sight, until it is taken, and it cannot be taken there.
+        width=$(between 480 900)
+        height=$(between 250 428)
+        xdotool windowsize "$ZORBEL_WINDOW" "$width" "$height"
+        resizes=$((resizes + 1))
+        ;;
+    esac
+    sleep "$(between 0 3).$(between 0 9)"
+}
+
+xvfb_start || exit 1
+pulse_start || exit 1
+zorbel_start "$zorbel" "$work/stderr" || exit 1
+zorbel_wait_title 10 30 || fail "the startup drop did not settle"
+
+warmup=$((seconds / 10 > 5 ? seconds / 10 : 5))
+end=$((SECONDS + warmup))
+while [ $SECONDS -lt $end ]; do act; done
+xdotool windowsize "$ZORBEL_WINDOW" 608 428
+wait_quiet
+read -r rss0 private0 _ <<<"$(memory)"
+
+end=$((SECONDS + seconds))
+samples=()
+next_sample=$((SECONDS + seconds / 10))
+while [ $SECONDS -lt $end ]; do
+    act
+    kill -0 "$ZORBEL_PID" 2>/dev/null || fail "the program died; its stderr: $(cat "$work/stderr")"
+    if [ $SECONDS -ge $next_sample ]; then
+        read -r rss _ <<<"$(memory)"
+        samples+=("$((rss - rss0))")
+        next_sample=$((SECONDS + seconds / 10))
+    fi
+done
+xdotool windowsize "$ZORBEL_WINDOW" 608 428
+wait_quiet
+sleep 1
+read -r rss1 private1 peak <<<"$(memory)"
+
+# The ball is drawn over the button, so it must not be passing there at the
+# click: wait until it rests, and carry it away if it rests on the button. A
+# ball that settled below a taller client stays there, out of sight, and one
+# thrown far may still be flying: then SIGTERM ends the program instead, also
+# with status 0.
+ending="the close button"
+if wait_rest; then
+    read -r bx by <<<"$(locate_ball)"
+    if [ "$bx" -ge 506 ] && [ "$by" -ge 336 ]; then
+        xdotool mousemove --window "$ZORBEL_WINDOW" "$bx" "$by" mousedown 1 sleep 0.05 \
+            mousemove --window "$ZORBEL_WINDOW" 200 "$by" sleep 0.05 mouseup 1
+        wait_rest || ending=SIGTERM
+    fi
+else
+    ending=SIGTERM
+fi
+if [ "$ending" = SIGTERM ]; then
+    kill -TERM "$ZORBEL_PID"
+else
+    xdotool mousemove --window "$ZORBEL_WINDOW" 580 400 click 1
+fi
+status=timeout
+for _ in $(seq 600); do
+    state=$(awk '{ print $3 }' /proc/"$ZORBEL_PID"/stat 2>/dev/null)
+    if [ -z "$state" ] || [ "$state" = Z ]; then
+        wait "$ZORBEL_PID"
+        status=$?
+        ZORBEL_PID=
+        break
+    fi
+    sleep 0.1
+done
+
+echo "soak: $seconds s after a ${warmup} s warm-up, seed $seed: $drags drags, $throws throws, $clicks clicks," \
+    "$resizes resizes, $misses presses skipped with the ball out of sight"
+echo "soak: RSS $rss0 -> $rss1 KiB ($((rss1 - rss0)) KiB), private $private0 -> $private1 KiB" \
+    "($((private1 - private0)) KiB), peak $peak KiB; RSS growth along the way (KiB): ${samples[*]}"
+echo "soak: exit status $status after $ending"
+if [ -s "$work/stderr" ]; then
+    echo "soak: stderr ($(wc -l <"$work/stderr") lines):"
+    sed 's/^/    /' "$work/stderr" | head -n 50
+else
+    echo "soak: stderr empty"
+fi
+
+[ "$status" = 0 ] || fail "exit status $status after $ending"
+if [ -n "$max_growth_kib" ] && [ $((rss1 - rss0)) -ge "$max_growth_kib" ]; then
+    fail "RSS grew by $((rss1 - rss0)) KiB"
+fi
+if $check && [ -s "$work/stderr" ]; then
+    fail "the program wrote on stderr"
+fi
+exit 0
