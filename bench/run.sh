@@ -98,7 +98,9 @@ set terminal pngcairo size 800,450 font "DejaVu Sans,10"
 set output "$results/tick-periods.png"
 set title "tmrAnimate periods during the startup drop ($runs drops, Xvfb, $(nproc) cores)"
 set xlabel "period (ms)"
-set ylabel "ticks"
+set ylabel "ticks (log scale)"
+set logscale y
+set yrange [0.5:*]
 set xrange [8.5:12]
 set grid ytics
 set style fill solid 0.8
