@@ -23,17 +23,8 @@ packages=(
     build-essential cmake ninja-build pkg-config qt6-base-dev qt6-multimedia-dev libpulse-dev
     libxcb-damage0-dev xvfb xdotool pulseaudio pulseaudio-utils x11-apps oneko gnuplot-nox python3
 )
-missing=()
-for package in "${packages[@]}"; do
-    dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed' || missing+=("$package")
-done
-if [ ${#missing[@]} -gt 0 ]; then
-    sudo=()
-    [ "$(id -u)" -eq 0 ] || sudo=(sudo)
-    echo "Installing: ${missing[*]}"
-    "${sudo[@]}" apt-get update -qq
-    "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}"
-fi
+source "$top/tools/install-missing.sh"
+install_missing "${packages[@]}"
 
 cmake -S "$top" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZORBEL_BENCH=ON -DBUILD_TESTING=OFF >/dev/null
 cmake --build "$build" --parallel 2 --target Zorbel barewindow ZorbelTickTrace soundtiming startupprobe
