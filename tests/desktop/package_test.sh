@@ -17,21 +17,6 @@ work=$(mktemp -d)
 cleanup() { zorbel_kill; xvfb_stop; rm -rf "$work"; }
 trap cleanup EXIT
 
-# Waits up to $1 seconds for the program to end and sets STATUS to its exit
-# status. Runs in this shell, not in a $(...) subshell: only the shell that
-# started the program can collect its status.
-wait_for_exit() {
-    local tries=$(($1 * 20))
-    while kill -0 "$ZORBEL_PID" 2>/dev/null; do
-        tries=$((tries - 1))
-        [ "$tries" -gt 0 ] || return 1
-        sleep 0.05
-    done
-    wait "$ZORBEL_PID"
-    STATUS=$?
-    ZORBEL_PID=
-}
-
 fail() { echo "FAIL: $*" >&2; exit 1; }
 
 "$cpack" --config "$build/CPackConfig.cmake" -G DEB -B "$work/out" >"$work/cpack.log" 2>&1 ||
@@ -78,6 +63,6 @@ kill -HUP "$ZORBEL_PID"
 sleep 0.5
 kill -0 "$ZORBEL_PID" 2>/dev/null || fail "an ignored SIGHUP ended the program"
 kill -TERM "$ZORBEL_PID"
-wait_for_exit 10 || fail "SIGTERM did not end the program"
-[ "$STATUS" = 0 ] || fail "exit status $STATUS after SIGTERM"
+zorbel_wait_exit 10 || fail "SIGTERM did not end the program"
+[ "$ZORBEL_STATUS" = 0 ] || fail "exit status $ZORBEL_STATUS after SIGTERM"
 echo "package: $(basename "$deb") valid, Depends: $(field Depends); WM_CLASS $wm_class; SIGTERM ended it with status 0"

@@ -21,21 +21,6 @@ cleanup() {
 }
 trap cleanup EXIT
 
-# Waits up to $1 seconds for the program to end and sets STATUS to its exit
-# status. Runs in this shell, not in a $(...) subshell: only the shell that
-# started the program can collect its status.
-wait_for_exit() {
-    local tries=$(($1 * 20))
-    while kill -0 "$ZORBEL_PID" 2>/dev/null; do
-        tries=$((tries - 1))
-        [ "$tries" -gt 0 ] || return 1
-        sleep 0.05
-    done
-    wait "$ZORBEL_PID"
-    STATUS=$?
-    ZORBEL_PID=
-}
-
 fail() {
     echo "FAIL: $*" >&2
     echo "the program's stderr:" >&2
@@ -70,7 +55,7 @@ pulse_wait_for 200 grep -q 'set_title("10")' "$work/weston.log" ||
 [ "$(requests set_app_id)" = org.zorbel.Zorbel ] || fail "app id '$(requests set_app_id)'"
 
 kill -TERM "$ZORBEL_PID"
-wait_for_exit 10 || fail "SIGTERM did not end the program"
-[ "$STATUS" = 0 ] || fail "exit status $STATUS after SIGTERM"
+zorbel_wait_exit 10 || fail "SIGTERM did not end the program"
+[ "$ZORBEL_STATUS" = 0 ] || fail "exit status $ZORBEL_STATUS after SIGTERM"
 [ ! -s "$work/stderr" ] || fail "the program wrote to stderr"
 echo "wayland: app id org.zorbel.Zorbel, titles $(titles_so_far), SIGTERM ended it with status 0"
