@@ -1,9 +1,10 @@
 #pragma once
 
+#include "runtimeerror.h"
+
 #include <cmath>
 #include <cstdint>
 #include <limits>
-#include <stdexcept>
 #include <string>
 
 // The ball's arithmetic is exact to the tick: 16-bit integers whose overflow is
@@ -11,12 +12,6 @@
 // double intermediates. Everything here is a plain function so that a step
 // reads like the algorithm it implements.
 namespace zorbel {
-
-// A run-time error that ends the program: the model never recovers from one.
-class RuntimeError : public std::runtime_error {
-public:
-    using std::runtime_error::runtime_error;
-};
 
 using Int16 = std::int16_t;
 
