@@ -2,8 +2,9 @@
 
 #include <string>
 
-// What the ball logic needs of the window toolkit, and nothing more. The
-// program gives it Qt widgets and timers; the tests give it a fake.
+// What the ball logic and the window's own handlers need of the window
+// toolkit, and nothing more. Each platform gives it its own widgets and
+// timers; the tests give it a fake.
 namespace zorbel::toolkit {
 
 class Element {
@@ -14,6 +15,7 @@ public:
     // toolkit actually draws the element: settling compares these values.
     virtual float Left() const = 0;
     virtual float Top() const = 0;
+    virtual void setLeft(float left) = 0;
     virtual void setTop(float top) = 0;
     virtual float Height() const = 0;
     virtual void setVisible(bool visible) = 0;
@@ -24,6 +26,11 @@ class Window {
 public:
     virtual ~Window() = default;
 
+    // Visible at once, not modal, and with the client size it will keep:
+    // ScaleWidth and ScaleHeight read the real size afterwards.
+    virtual void Show() = 0;
+    // Repaints the window and its elements at once.
+    virtual void Refresh() = 0;
     virtual float ScaleWidth() const = 0;
     virtual float ScaleHeight() const = 0;
     virtual void setCaption(const std::string &caption) = 0;

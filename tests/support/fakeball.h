@@ -25,6 +25,7 @@ struct Element final : toolkit::Element {
 
     float Left() const override { return left; }
     float Top() const override { return top; }
+    void setLeft(float value) override { left = value; }
     void setTop(float value) override { top = value; }
     float Height() const override { return height; }
     void setVisible(bool value) override { visible = value; }
@@ -41,6 +42,8 @@ struct Window final : toolkit::Window {
     float scaleHeight = 428;
     std::string caption;
 
+    void Show() override { }
+    void Refresh() override { }
     float ScaleWidth() const override { return scaleWidth; }
     float ScaleHeight() const override { return scaleHeight; }
     void setCaption(const std::string &value) override { caption = value; }

@@ -1,4 +1,4 @@
-#include "handlers.h"
+#include "fatalerror.h"
 #include "numbers.h"
 
 #include <QApplication>

@@ -1,6 +1,6 @@
 #include "qttoolkit.h"
 
-#include "handlers.h"
+#include "fatalerror.h"
 
 #include <QWidget>
 

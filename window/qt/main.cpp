@@ -1,5 +1,5 @@
 #include "form1.h"
-#include "handlers.h"
+#include "fatalerror.h"
 #include "moddichiarazionicomuni.h"
 #include "terminationsignals.h"
 #include "versionrecord.h"

@@ -6,7 +6,7 @@
 #include <QString>
 
 // Loaders for the embedded pictures. A picture that is missing or cannot be
-// decoded means a broken build, so each loader throws std::runtime_error
+// decoded means a broken build, so each loader throws zorbel::RuntimeError
 // naming the resource instead of handing back an empty picture.
 //
 // Icon (.ico) and cursor (.cur) files are decoded here rather than by Qt's

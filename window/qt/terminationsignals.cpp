@@ -1,6 +1,6 @@
 #include "terminationsignals.h"
 
-#include "handlers.h"
+#include "fatalerror.h"
 
 #include <fcntl.h>
 #include <unistd.h>

@@ -1,6 +1,7 @@
 #include "picturefiles.h"
 
-#include "handlers.h"
+#include "fatalerror.h"
+#include "runtimeerror.h"
 
 #include <QBitmap>
 #include <QBuffer>
@@ -11,7 +12,6 @@
 #include <QPainter>
 #include <QtEndian>
 
-#include <stdexcept>
 #include <vector>
 
 namespace zorbel {
@@ -24,7 +24,7 @@ enum class IconKind : quint16 {
 
 [[noreturn]] void fail(const QString &resourcePath, const QString &reason)
 {
-    throw std::runtime_error(
+    throw RuntimeError(
         QStringLiteral("Cannot load picture %1: %2").arg(resourcePath, reason).toStdString());
 }
 

@@ -1,6 +1,6 @@
 #include "picturebox.h"
 
-#include "handlers.h"
+#include "fatalerror.h"
 #include "picturefiles.h"
 
 #include <QMouseEvent>

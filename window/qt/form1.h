@@ -1,7 +1,7 @@
 #pragma once
 
-#include "ball.h"
 #include "cues.h"
+#include "form.h"
 #include "picturebox.h"
 #include "qttoolkit.h"
 
@@ -13,20 +13,18 @@
 
 namespace zorbel {
 
-// The program's one window: the ball, the instruction line and the close
-// button on black, the two timers, and the ball logic that drives them.
+// The program's one window on Qt: the ball, the instruction line and the
+// close button on black, and the two timers, each event wired to its handler.
 class Form1 final : public QWidget, public toolkit::Window {
 public:
-    static constexpr QSize designClientSize { 608, 428 };
-    static constexpr int closeButtonInset = 45; // 10 px margin beside the 35 px button
-
     // endProgram is what Command1_Click calls; the program passes one that
     // leaves the event loop.
     Form1(sound::Cues &cues, std::function<void()> endProgram);
 
-    void Form_Load();
-    void Command1_Click();
+    void Form_Load() { m_form.Form_Load(); }
 
+    void Show() override;
+    void Refresh() override { repaint(); }
     float ScaleWidth() const override { return float(width()); }
     float ScaleHeight() const override { return float(height()); }
     void setCaption(const std::string &caption) override;
@@ -35,13 +33,11 @@ public:
     PictureBox &ball() { return picBounce; }
     QLabel &label() { return Label1; }
     QPushButton &closeButton() { return Command1; }
-    const Ball &ballLogic() const { return m_ball; }
+    const Ball &ballLogic() const { return m_form.ball(); }
     bool isAnimating() const { return tmrAnimate.isEnabled(); }
     bool isSampling() const { return tmrDrag.isEnabled(); }
 
 private:
-    std::function<void()> m_endProgram;
-
     // Declared in tab order, the ball first; the constructor then raises the
     // ball so that it passes over the button when dragged across it.
     QLabel Label1;
@@ -53,7 +49,7 @@ private:
     QtElement m_buttonElement { Command1 };
     QtTimer tmrDrag;
     QtTimer tmrAnimate;
-    Ball m_ball;
+    Form m_form;
 };
 
 } // namespace zorbel

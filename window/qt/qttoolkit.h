@@ -20,7 +20,7 @@ public:
 
     float Left() const override { return m_left; }
     float Top() const override { return m_top; }
-    void setLeft(float left);
+    void setLeft(float left) override;
     void setTop(float top) override;
     float Height() const override;
     void setVisible(bool visible) override;

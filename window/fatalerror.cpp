@@ -1,0 +1,37 @@
+#include "fatalerror.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <exception>
+
+namespace zorbel {
+namespace {
+
+bool ending = false;
+
+} // namespace
+
+void runHandler(const std::function<void()> &handler)
+{
+    if (ending)
+        return;
+    try {
+        handler();
+    } catch (const std::exception &error) {
+        fatalError(error.what());
+    }
+}
+
+void fatalError(std::string_view message)
+{
+    ending = true;
+    platform::stopEvents();
+    std::fprintf(stderr, "Zorbel: fatal error: %.*s\n", static_cast<int>(message.size()), message.data());
+    std::fflush(stderr);
+    platform::showError(message);
+    // Nothing is left to save, and unwinding would run destructors on a
+    // model in an unknown state.
+    std::_Exit(EXIT_FAILURE);
+}
+
+} // namespace zorbel
