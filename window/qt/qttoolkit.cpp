@@ -1,5 +1,6 @@
 #include "qttoolkit.h"
 
+#include "design.h"
 #include "fatalerror.h"
 
 #include <QWidget>
@@ -72,7 +73,7 @@ void QtElement::place()
 }
 
 QtTimer::QtTimer(QObject &owner, int requestedPeriodMs, std::function<void()> onTick)
-    : m_periodMs(std::max(requestedPeriodMs, shortestPeriodMs))
+    : m_periodMs(std::max(requestedPeriodMs, design::shortestTimerPeriodMs))
     , m_fd(::timerfd_create(CLOCK_MONOTONIC, TFD_NONBLOCK | TFD_CLOEXEC))
     , m_onTick(std::move(onTick))
 {

@@ -45,8 +45,6 @@ private:
 // dropped.
 class QtTimer final : public toolkit::Timer {
 public:
-    static constexpr int shortestPeriodMs = 10;
-
     // The notifier is a child of owner, where fatalError finds it.
     QtTimer(QObject &owner, int requestedPeriodMs, std::function<void()> onTick);
     ~QtTimer() override;
