@@ -38,9 +38,9 @@ private:
 // to 10 ms, so a 1 ms and a 10 ms timer tick together.
 //
 // A kernel timer (timerfd) watched by the event loop, not a QTimer: Qt rounds
-// every wait for a QTimer up to a whole millisecond, so a 10 ms QTimer ticks
-// 9.3, 10.3, 10.3 ms apart (median 10.3, bench/run.sh), while the kernel's
-// timer keeps each tick within a few tenths of a millisecond of its time.
+// every wait for a QTimer to a whole millisecond, so its 10 ms ticks come
+// unevenly (figures in bench/results), while the kernel's timer keeps each
+// tick on its time.
 // Like a QTimer it never catches up: ticks missed while the loop was busy are
 // dropped.
 class QtTimer final : public toolkit::Timer {
