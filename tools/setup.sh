@@ -26,7 +26,7 @@ if [ "$mode" = test ]; then
         googletest libgtest-dev python3
         xvfb xdotool x11-utils imagemagick
         pulseaudio pulseaudio-utils
-        dpkg-dev file desktop-file-utils appstream weston
+        dpkg-dev file lintian man-db desktop-file-utils appstream weston
         devscripts clang libclang-rt-14-dev
     )
 fi

@@ -1,10 +1,12 @@
 #!/usr/bin/env bash
 # The Debian package that cpack ($1) makes from the build ($2), for version
-# $3: its control fields; a tree that desktop-file-validate and
-# appstreamcli accept, with icons of the sizes their folders name; and an
-# installed binary that starts under X with the window class its desktop
-# entry names, leaves an ignored SIGHUP ignored and ends on SIGTERM with
-# status 0. Needs dpkg-dev, file, desktop-file-utils, appstream, xvfb,
+# $3: its control fields; no error or warning from lintian; a tree that
+# desktop-file-validate and appstreamcli accept, with icons of the sizes their
+# folders name, a manual page in English and Italian for both command names
+# and a changelog whose newest entry is this version; and a game whose desktop
+# entry's command starts it under X with the window class the entry names,
+# that leaves an ignored SIGHUP ignored and ends on SIGTERM with status 0.
+# Needs dpkg-dev, file, lintian, man-db, desktop-file-utils, appstream, xvfb,
 # xdotool, x11-utils and ImageMagick.
 set -uo pipefail
 cpack=$1
@@ -28,16 +30,29 @@ field() { dpkg-deb --field "$deb" "$1"; }
 [ "$(field Package)" = zorbel ] || fail "package name '$(field Package)'"
 [ "$(field Section)" = games ] || fail "section '$(field Section)'"
 [ -n "$(field Maintainer)" ] || fail "no maintainer"
-# Filled in by dpkg-shlibdeps from the libraries the binary links.
-for library in libqt6widgets6 libqt6multimedia6 libpulse0 libc6; do
+# Filled in by dpkg-shlibdeps from the libraries the binary links; sound goes
+# straight to libpulse, without Qt Multimedia and the codecs it pulls in.
+for library in libqt6widgets6 libpulse0 libc6; do
     field Depends | grep -q "\b$library\b" || fail "Depends lacks $library: $(field Depends)"
 done
+! field Depends | grep -q libqt6multimedia || fail "Depends has Qt Multimedia: $(field Depends)"
+
+# As root, lintian adds a note on stderr; only its tags count.
+lintian=$(lintian --pedantic --display-info "$deb" 2>/dev/null)
+! grep '^[EW]:' <<<"$lintian" >&2 || fail "lintian reports errors or warnings (above)"
 
 dpkg-deb --extract "$deb" "$work/root"
 usr=$work/root/usr
 id=org.zorbel.Zorbel
 desktop=$usr/share/applications/$id.desktop
-[ -x "$usr/bin/Zorbel" ] || fail "no /usr/bin/Zorbel"
+command=$(sed -n 's/^Exec=//p' "$desktop")
+[ -x "$usr/games/Zorbel" ] && [ "$(readlink "$usr/games/zorbel")" = Zorbel ] ||
+    fail "no /usr/games/Zorbel with zorbel linked to it: $(ls -l "$usr/games" 2>&1)"
+for page in man6 it/man6; do
+    for name in zorbel Zorbel; do
+        lexgrog "$usr/share/man/$page/$name.6.gz" | grep -q ': "zorbel - ' || fail "no manual page $page/$name.6.gz"
+    done
+done
 
 report=$(desktop-file-validate "$desktop" 2>&1) || fail "desktop-file-validate: $report"
 [ -z "$report" ] || fail "desktop-file-validate: $report"
@@ -46,6 +61,8 @@ report=$(appstreamcli validate-tree --no-net "$work/root" 2>&1) || fail "appstre
 ! grep -q '^[EWI]:' <<<"$report" || fail "appstreamcli: $report"
 newest=$(grep -o '<release version="[^"]*"' "$usr/share/metainfo/$id.metainfo.xml" | head -n 1 | cut -d'"' -f2)
 [ "$newest" = "$version" ] || fail "the newest release in the metainfo is '$newest', the package is $version"
+newest=$(zcat "$usr/share/doc/zorbel/changelog.gz" | dpkg-parsechangelog -l - -S Version)
+[ "$newest" = "$version" ] || fail "the newest changelog entry is '$newest', the package is $version"
 
 for size in 16 32 48 64 128 256; do
     icon=$usr/share/icons/hicolor/${size}x${size}/apps/$id.png
@@ -55,7 +72,7 @@ grep -q '<svg' "$usr/share/icons/hicolor/scalable/apps/$id.svg" || fail "no scal
 
 xvfb_start || exit 1
 trap '' HUP # inherited by the program, as under nohup
-PULSE_SERVER=unix:$work/no-sound-server zorbel_start "$usr/bin/Zorbel" "$work/stderr" || exit 1
+PULSE_SERVER=unix:$work/no-sound-server zorbel_start "$usr/games/$command" "$work/stderr" || exit 1
 wm_class=$(xprop -id "$ZORBEL_WINDOW" WM_CLASS | sed 's/.*, "\(.*\)"$/\1/')
 [ "$wm_class" = "$(sed -n 's/^StartupWMClass=//p' "$desktop")" ] || fail "WM_CLASS class '$wm_class' is not the desktop entry's StartupWMClass"
 
@@ -65,4 +82,4 @@ kill -0 "$ZORBEL_PID" 2>/dev/null || fail "an ignored SIGHUP ended the program"
 kill -TERM "$ZORBEL_PID"
 zorbel_wait_exit 10 || fail "SIGTERM did not end the program"
 [ "$ZORBEL_STATUS" = 0 ] || fail "exit status $ZORBEL_STATUS after SIGTERM"
-echo "package: $(basename "$deb") valid, Depends: $(field Depends); WM_CLASS $wm_class; SIGTERM ended it with status 0"
+echo "package: $(basename "$deb") valid, lintian: ${lintian:-nothing to report}, Depends: $(field Depends); WM_CLASS $wm_class; SIGTERM ended it with status 0"

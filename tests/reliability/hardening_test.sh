@@ -19,8 +19,9 @@ trap 'rm -rf "$prefix"' EXIT
 
 "$cmake" --install "$build" --prefix "$prefix" >"$prefix/install.log" 2>&1 ||
     { cat "$prefix/install.log" >&2; echo "FAIL: cmake --install" >&2; exit 1; }
-installed=$prefix/bin/Zorbel
-[ -x "$installed" ] || { echo "FAIL: no $installed after cmake --install" >&2; exit 1; }
+# In games/ by default, in bin/ when configured so.
+installed=$(find "$prefix" -name Zorbel -type f)
+[ -x "$installed" ] || { echo "FAIL: no Zorbel after cmake --install in $prefix" >&2; exit 1; }
 
 status=0
 for binary in "$zorbel" "$installed"; do
