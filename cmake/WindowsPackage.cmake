@@ -1,0 +1,44 @@
+# The Windows packages: an installer (NSIS) that puts Zorbel.exe under
+# Program Files with a Start-menu entry and an uninstaller, and a zip holding
+# the lone Zorbel.exe. `cmake --build BUILD --target package` makes both.
+install(TARGETS Zorbel RUNTIME DESTINATION .)
+
+set(CPACK_GENERATOR NSIS ZIP)
+set(CPACK_PACKAGE_NAME ${ZORBEL_PRODUCT_NAME})
+set(CPACK_PACKAGE_VENDOR ${ZORBEL_COMPANY_NAME})
+set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION_MAJOR}.${PROJECT_VERSION_MINOR}.${PROJECT_VERSION_PATCH})
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "basketball that falls and bounces in a window")
+set(CPACK_PACKAGE_INSTALL_DIRECTORY ${ZORBEL_PRODUCT_NAME})
+set(CPACK_PACKAGE_INSTALL_REGISTRY_KEY ${ZORBEL_PRODUCT_NAME})
+set(CPACK_RESOURCE_FILE_LICENSE ${PROJECT_SOURCE_DIR}/LICENSE)
+set(CPACK_STRIP_FILES ON)
+# The zip holds Zorbel.exe alone, not inside a folder.
+set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY OFF)
+if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+    set(ZORBEL_PACKAGE_ARCH win64)
+else()
+    set(ZORBEL_PACKAGE_ARCH win32)
+endif()
+set(CPACK_PACKAGE_FILE_NAME ${ZORBEL_PRODUCT_NAME}-${CPACK_PACKAGE_VERSION}-${ZORBEL_PACKAGE_ARCH})
+
+# The Start-menu entry shows the program's own icon, the ball.
+set(CPACK_PACKAGE_EXECUTABLES Zorbel ${ZORBEL_PRODUCT_NAME})
+set(CPACK_NSIS_EXECUTABLES_DIRECTORY .)
+set(CPACK_NSIS_DISPLAY_NAME ${ZORBEL_PRODUCT_NAME})
+set(CPACK_NSIS_PACKAGE_NAME ${ZORBEL_PRODUCT_NAME})
+set(CPACK_NSIS_INSTALLED_ICON_NAME Zorbel.exe)
+set(CPACK_NSIS_MUI_ICON ${PROJECT_SOURCE_DIR}/assets/ball.ico)
+set(CPACK_NSIS_MUI_UNIICON ${PROJECT_SOURCE_DIR}/assets/ball.ico)
+set(CPACK_NSIS_MANIFEST_DPI_AWARE ON)
+if(ZORBEL_PACKAGE_ARCH STREQUAL win64)
+    # makensis builds 32-bit installers unless told otherwise, and those do
+    # not run where only 64-bit Windows programs do (64-bit Wine alone).
+    set(CPACK_NSIS_DEFINES "Target amd64-unicode")
+    set(CPACK_NSIS_INSTALL_ROOT "$PROGRAMFILES64")
+else()
+    set(CPACK_NSIS_DEFINES "Unicode true")
+    set(CPACK_NSIS_INSTALL_ROOT "$PROGRAMFILES")
+endif()
+set(CPACK_PROJECT_CONFIG_FILE ${CMAKE_CURRENT_LIST_DIR}/WindowsPackageNames.cmake)
+
+include(CPack)

@@ -1,0 +1,113 @@
+# Running Windows programs under Wine in a private prefix. Source this file,
+# then:
+#
+#   trap wine_stop EXIT
+#   wine_prefix                    # exports WINEPREFIX (a private one) and WINEDEBUG
+#   wine_run PROGRAM.exe ARGS...   # runs it to the end; its exit status
+#   wine_start PROGRAM.exe ARGS... # in the background: WINE_PID
+#   wine_launcher PROGRAM.exe      # prints a command that starts it, for window.sh's zorbel_start
+#   wine_path PROGRAM.exe          # prints the Windows path of a file
+#
+# Or run it: `bash wine.sh PROGRAM.exe ARGS...` runs one program in a private
+# prefix and exits with its status (the cross build's test emulator).
+#
+# Creating a prefix takes Wine 10-15 s, so the first test of a run builds a
+# template ($ZORBEL_WINE_TEMPLATE, by default in the temp folder) and every
+# test then gets a hard-linked copy of it with a wineserver of its own: tests
+# running side by side never share Wine's state, and wine_stop ends only the
+# processes of its own prefix. Works beside xvfb.sh (DISPLAY) and pulse.sh
+# (PULSE_SERVER): Wine's programs use whatever those exported.
+
+WINE_DIR=
+WINE_PID=
+
+# Builds the template once; a lock keeps parallel tests from building it twice.
+wine_template() {
+    local template=${ZORBEL_WINE_TEMPLATE:-${TMPDIR:-/tmp}/zorbel-wine-$(id -u)}
+    mkdir -p "$(dirname "$template")"
+    (
+        flock 9
+        # A template from another Wine version would be updated in every copy.
+        local stamp
+        stamp=$(wine --version 2>/dev/null)
+        if [ ! -f "$template/.zorbel-stamp" ] || [ "$(cat "$template/.zorbel-stamp")" != "$stamp" ]; then
+            rm -rf "$template"
+            # No display and no Mono or Gecko: nothing asks to be installed.
+            if ! env -u DISPLAY WINEPREFIX="$template" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" \
+                wineboot --init >"$template.log" 2>&1 ||
+                ! WINEPREFIX="$template" wineserver --wait; then
+                echo "wine.sh: could not create a Wine prefix; wineboot said:" >&2
+                cat "$template.log" >&2
+                exit 1
+            fi
+            echo "$stamp" >"$template/.zorbel-stamp"
+        fi
+    ) 9>"$template.lock" || return 1
+    echo "$template"
+}
+
+wine_prefix() {
+    local template
+    template=$(wine_template) || return 1
+    WINE_DIR=$(mktemp -d) || return 1
+    # The registry is rewritten while Wine runs, so it is copied; the rest
+    # (mostly system DLLs, 700 MB) is only read or replaced, so it is linked.
+    cp -al "$template" "$WINE_DIR/prefix" || return 1
+    local hive
+    for hive in "$WINE_DIR"/prefix/*.reg; do
+        cp --remove-destination "$template/$(basename "$hive")" "$hive" || return 1
+    done
+    export WINEPREFIX=$WINE_DIR/prefix
+    export WINEDEBUG=-all
+    export WINEDLLOVERRIDES="mscoree,mshtml="
+}
+
+wine_run() {
+    wine "$@"
+}
+
+wine_start() {
+    wine "$@" &
+    WINE_PID=$!
+}
+
+# The command runs the program in this process (exec), so the PID the caller
+# sees is the program's own, and its window carries that PID.
+wine_launcher() {
+    local launcher=$WINE_DIR/launch-$(basename "$1" .exe)
+    printf '#!/bin/sh\nexec wine %q "$@"\n' "$1" >"$launcher"
+    chmod +x "$launcher"
+    echo "$launcher"
+}
+
+wine_path() {
+    winepath --windows "$1" 2>/dev/null
+}
+
+# Ends what runs in this prefix and removes it; safe to call twice.
+wine_stop() {
+    if [ -n "$WINE_PID" ]; then
+        kill "$WINE_PID" 2>/dev/null
+        wait "$WINE_PID" 2>/dev/null
+        WINE_PID=
+    fi
+    if [ -n "$WINE_DIR" ]; then
+        local prefix=$WINE_DIR/prefix
+        WINEPREFIX=$prefix wineserver --kill 2>/dev/null
+        WINEPREFIX=$prefix wineserver --wait 2>/dev/null
+        # Debian's Wine keeps each prefix's server socket in a temp folder
+        # that the prefix names, under the prefix's device and inode.
+        if [ -f "$prefix/wineserver" ]; then
+            rm -rf "/tmp/$(cat "$prefix/wineserver")/server-$(stat -c %D "$prefix")-$(printf %x "$(stat -c %i "$prefix")")"
+        fi
+        rm -rf "$WINE_DIR"
+        WINE_DIR=
+    fi
+}
+
+if [ "${BASH_SOURCE[0]}" = "$0" ]; then
+    trap wine_stop EXIT
+    wine_prefix || exit 1
+    wine_run "$@"
+    exit
+fi

@@ -1,0 +1,48 @@
+#!/usr/bin/env bash
+# The Windows packages of this tree: the zip holds Zorbel.exe alone; the
+# installer installs silently under Wine, the installed program opens its
+# window, and the uninstaller removes the program and its Start-menu entry.
+# Usage: installer_test.sh BUILD/CPackConfig.cmake
+set -euo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
+source "$here/../lib/xvfb.sh"
+source "$here/../lib/window.sh"
+source "$here/../lib/wine.sh"
+work=$(mktemp -d)
+trap 'zorbel_kill; wine_stop; xvfb_stop; rm -rf "$work"' EXIT
+
+fail() {
+    echo "FAIL: $*" >&2
+    exit 1
+}
+
+if ! cpack --config "$1" -G "NSIS;ZIP" -B "$work" >"$work/cpack.log" 2>&1; then
+    cat "$work/cpack.log" >&2
+    fail "cpack could not make the packages"
+fi
+installer=$(echo "$work"/*-setup.exe)
+zip=$(echo "$work"/*.zip)
+files=$(/usr/bin/python3 -c 'import sys, zipfile; print(*zipfile.ZipFile(sys.argv[1]).namelist())' "$zip")
+[ "$files" = Zorbel.exe ] || fail "the zip holds '$files', not Zorbel.exe alone"
+
+xvfb_start
+wine_prefix
+wine_run "$installer" /S || fail "the installer ended with status $?"
+program="$WINEPREFIX/drive_c/Program Files/Zorbel/Zorbel.exe"
+shortcut="$WINEPREFIX/drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs/Zorbel/Zorbel.lnk"
+[ -f "$program" ] || fail "no $program after installing"
+[ -f "$shortcut" ] || fail "no Start-menu entry after installing: $(find "$WINEPREFIX/drive_c" -name '*.lnk')"
+
+zorbel_start "$(wine_launcher "$program")" "$work/zorbel.err" || fail "the installed program opened no window"
+zorbel_kill
+
+# The uninstaller copies itself away and returns at once; the copy removes
+# the files a moment later.
+wine_run "$(dirname "$program")/Uninstall.exe" /S || fail "the uninstaller ended with status $?"
+for _ in $(seq 200); do
+    [ -e "$program" ] || [ -e "$shortcut" ] || break
+    sleep 0.1
+done
+[ ! -e "$program" ] || fail "$program is still there after uninstalling"
+[ ! -e "$shortcut" ] || fail "the Start-menu entry is still there after uninstalling"
+echo "installed, started and uninstalled $(basename "$installer")"
