@@ -17,7 +17,7 @@ fail() { echo "FAIL: $*" >&2; exit 1; }
 
 # The ball's element Top and bottom rows, searched in columns $1..$2 (by
 # default where it rests after the startup drop).
-ball_rows() { zorbel_screenshot "$work/shot.png" && "$here/ball_on_screen.py" "$work/shot.png" "${1:-399}" "${2:-479}"; }
+ball_rows() { zorbel_screenshot "$work/shot.png" && zorbel_ball_rows "$work/shot.png" "${1:-399}" "${2:-479}"; }
 
 # Context switches of all the program's threads so far.
 wakeups() {

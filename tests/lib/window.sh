@@ -1,6 +1,8 @@
 # Driving the real Zorbel window under a private X server. Source after
-# xvfb.sh; needs xdotool and ImageMagick.
+# xvfb.sh (and pulse.sh for zorbel_check_startup_drop); needs xdotool,
+# ImageMagick and Python 3.
 
+ZORBEL_TESTS=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 ZORBEL_PID=
 ZORBEL_WINDOW=
 ZORBEL_STATUS=
@@ -38,6 +40,18 @@ zorbel_screenshot() {
     import -window "$ZORBEL_WINDOW" "png:$1"
 }
 
+# The rows of the ball element's top and bottom edges in screenshot $1, or
+# "none"; searched in columns $2..$3 (by default where it rests at start).
+zorbel_ball_rows() {
+    "$ZORBEL_TESTS/e2e/ball_on_screen.py" "$@"
+}
+
+# The cues heard in recording $1 (pulse.sh's format), e.g. "R B B".
+zorbel_cues() {
+    python3 "$ZORBEL_TESTS/sound/count_cues.py" "$1" \
+        --bounce "$ZORBEL_TESTS/../assets/bounce.wav" --release "$ZORBEL_TESTS/../assets/release.wav"
+}
+
 # Waits up to $1 seconds for the program to end and sets ZORBEL_STATUS to its
 # exit status. Call it in this shell, not in $(...): a subshell cannot wait
 # for the program.
@@ -51,6 +65,36 @@ zorbel_wait_exit() {
     wait "$ZORBEL_PID"
     ZORBEL_STATUS=$?
     ZORBEL_PID=
+}
+
+# The startup drop as the user sees and hears it, while pulse.sh records
+# into $2: the title settles on "10"; in screenshot $1 the client is 608 x 428
+# with the ball resting on its bottom edge; the recording holds one release
+# cue and then ten bounce cues (left in ZORBEL_CUES). Says what is wrong and
+# fails otherwise.
+zorbel_check_startup_drop() {
+    local shot=$1 recording=$2 top bottom
+    zorbel_wait_title 10 20 || return 1
+    sleep 0.3 # let the last cue finish before the recording stops
+    pulse_record_stop
+    zorbel_screenshot "$shot" || return 1
+    local size
+    size=$(identify -format '%wx%h' "$shot")
+    [ "$size" = 608x428 ] || { echo "window.sh: client area is $size, not 608x428" >&2; return 1; }
+    read -r top bottom <<<"$(zorbel_ball_rows "$shot")"
+    # Nothing of the ball above its resting Top, 428 - 74.
+    [ "$bottom" = 427 ] && [ "$top" -ge 354 ] ||
+        { echo "window.sh: the ball rests at rows $top-$bottom, not on the bottom edge (427)" >&2; return 1; }
+    ZORBEL_CUES=$(zorbel_cues "$recording")
+    [ "$ZORBEL_CUES" = "R B B B B B B B B B B" ] ||
+        { echo "window.sh: heard '$ZORBEL_CUES', expected one release then ten bounces" >&2; return 1; }
+}
+
+# Clicks the close button, 45 px in from the client's right and bottom edges
+# of a 608 x 428 window, and succeeds when the program ends with status 0.
+zorbel_close() {
+    xdotool mousemove --window "$ZORBEL_WINDOW" 580 400 click 1
+    zorbel_wait_exit 10 && [ "$ZORBEL_STATUS" = 0 ]
 }
 
 zorbel_kill() {

@@ -1,0 +1,66 @@
+#!/usr/bin/env bash
+# Zorbel.exe under Wine, on a private X server and sound server: the startup
+# drop settles on "10" with the ball on the floor and the button 45 px in
+# from the client's corner, one release and ten bounce cues are heard, a still
+# drop from Top 150 counts 10 again, and the close button ends it with status
+# 0. Without winmm.dll it still opens its window, and its first sound ends it
+# through the fatal-error path: a message box, then status 1.
+set -uo pipefail
+exe=$1
+here=$(cd "$(dirname "$0")" && pwd)
+source "$here/../lib/xvfb.sh"
+source "$here/../lib/pulse.sh"
+source "$here/../lib/wine.sh"
+source "$here/../lib/window.sh"
+work=$(mktemp -d)
+cleanup() { zorbel_kill; wine_stop; pulse_stop; xvfb_stop; rm -rf "$work"; }
+trap cleanup EXIT
+
+fail() { echo "FAIL: $*" >&2; exit 1; }
+
+# The colour of one pixel of a screenshot, as "r,g,b".
+pixel() { convert "$1" -crop "1x1+$2+$3" -depth 8 -format '%[fx:int(255*r)],%[fx:int(255*g)],%[fx:int(255*b)]' info:; }
+
+xvfb_start || exit 1
+pulse_start || exit 1
+wine_prefix || exit 1
+zorbel=$(wine_launcher "$exe")
+pulse_record_start "$work/rec.raw" || exit 1
+
+zorbel_start "$zorbel" "$work/stderr" || exit 1
+zorbel_check_startup_drop "$work/settled.png" "$work/rec.raw" || fail "the startup drop"
+# The button's 35 px square at (563, 383): grey inside its 2 px edge at two
+# opposite corners, black just outside them.
+for point in 566,386,128 594,414,128 562,382,0 598,418,0; do
+    IFS=, read -r x y level <<<"$point"
+    colour=$(pixel "$work/settled.png" "$x" "$y")
+    [ "$colour" = "$level,$level,$level" ] || fail "button pixel at $x,$y is $colour, expected grey $level"
+done
+
+# A still drop from Top 150: taken 40, 37 inside the resting ball, carried
+# up, held for more than two sampler ticks and let go.
+xdotool mousemove --window "$ZORBEL_WINDOW" 439 391 mousedown 1 sleep 0.05 \
+    mousemove --window "$ZORBEL_WINDOW" 439 $((391 - 354 + 150)) sleep 0.1
+zorbel_screenshot "$work/held.png"
+read -r held_top _ <<<"$(zorbel_ball_rows "$work/held.png")"
+[ "$held_top" -ge 150 ] && [ "$held_top" -le 152 ] || fail "held ball at row $held_top, expected about 150"
+xdotool mouseup 1
+zorbel_wait_title 1 5 || fail "the dropped ball did not bounce"
+zorbel_wait_title 10 15 || fail "the drop from 150 did not count 10"
+sleep 1
+[ "$(zorbel_title)" = 10 ] || fail "the count went on to $(zorbel_title)"
+
+zorbel_close || fail "the close button did not end the program with status 0"
+[ -s "$work/stderr" ] && { echo "stderr of the program:" >&2; cat "$work/stderr" >&2; }
+
+# Without the multimedia library.
+WINEDLLOVERRIDES="$WINEDLLOVERRIDES;winmm=d" zorbel_start "$zorbel" "$work/stderr" ||
+    fail "no window without winmm.dll"
+box=$(timeout 20 xdotool search --sync --onlyvisible --name '^Zorbel$' | head -n 1)
+[ -n "$box" ] || fail "no message box for the missing sound player"
+xdotool key --window "$box" Return 2>/dev/null # xdotool warns of Xvfb's focus without a window manager
+zorbel_wait_exit 10 || fail "the program did not end after its error message"
+[ "$ZORBEL_STATUS" = 1 ] || fail "exit status $ZORBEL_STATUS after the fatal error"
+grep -q 'fatal error: winmm.dll' "$work/stderr" || fail "stderr does not name the error: $(cat "$work/stderr")"
+
+echo "windows e2e: settled on 10, heard: $ZORBEL_CUES, drop from 150 counted 10, closed with 0; without winmm: status 1"

@@ -1,0 +1,31 @@
+#include "fatalerror.h"
+
+#include "win32toolkit.h"
+
+#include <windows.h>
+
+#include <string>
+
+namespace zorbel::platform {
+
+void stopEvents()
+{
+    // The message box runs a message loop of its own: without this, ticks
+    // and clicks would keep running handlers on a model that has failed.
+    Win32Timer::stopAll();
+    EnumThreadWindows(
+        GetCurrentThreadId(),
+        [](HWND window, LPARAM) {
+            EnableWindow(window, FALSE);
+            return TRUE;
+        },
+        0);
+}
+
+void showError(std::string_view message)
+{
+    const std::wstring text = widen("Errore di esecuzione: " + std::string(message));
+    MessageBoxW(nullptr, text.c_str(), L"Zorbel", MB_OK | MB_ICONERROR | MB_TASKMODAL | MB_SETFOREGROUND);
+}
+
+} // namespace zorbel::platform

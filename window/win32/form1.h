@@ -1,0 +1,79 @@
+#pragma once
+
+#include "cues.h"
+#include "form.h"
+#include "label.h"
+#include "picturebox.h"
+#include "win32toolkit.h"
+
+#include <windows.h>
+
+#include <functional>
+#include <string>
+
+namespace zorbel {
+
+// The pictures the window shows, loaded from the executable's resources.
+struct Pictures {
+    Pictures();
+    ~Pictures();
+    Pictures(const Pictures &) = delete;
+    Pictures &operator=(const Pictures &) = delete;
+
+    HBITMAP ball;
+    HBITMAP ball2x;
+    HICON bigIcon;
+    HICON smallIcon;
+    HICON close;
+    HICON close2x;
+    HCURSOR hand;
+};
+
+// The program's one window on the plain Windows API: the ball, the
+// instruction line and the close button on black, and the two timers. Each
+// native event runs the shared handler named after it.
+class Form1 final : public toolkit::Window {
+public:
+    // endProgram is what Command1_Click and the window's own close call.
+    Form1(sound::Cues &cues, std::function<void()> endProgram);
+    ~Form1() override;
+    Form1(const Form1 &) = delete;
+    Form1 &operator=(const Form1 &) = delete;
+
+    HWND window() const { return m_window; }
+    void Form_Load() { m_form.Form_Load(); }
+
+    void Show() override;
+    void Refresh() override;
+    float ScaleWidth() const override { return m_scale.toLogical(clientSize().cx); }
+    float ScaleHeight() const override { return m_scale.toLogical(clientSize().cy); }
+    void setCaption(const std::string &caption) override;
+
+private:
+    static LRESULT CALLBACK windowProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    LRESULT handle(UINT message, WPARAM wParam, LPARAM lParam);
+    HWND createWindow();
+    HWND createButton();
+    SIZE clientSize() const;
+    void drawButton(const DRAWITEMSTRUCT &item) const;
+    void changeScale(UINT dpi, const RECT &suggested);
+
+    std::function<void()> m_endProgram;
+    Pictures m_pictures;
+    PixelScale m_scale;
+    HWND m_window = nullptr;
+    HWND m_focus = nullptr; // the child that had the focus when the window was last deactivated
+
+    // Created in tab order, the ball first: the first child is also on top,
+    // so the ball passes over the button when dragged across it.
+    PictureBox picBounce;
+    HWND Command1;
+    Label Label1;
+    Win32Element m_ballElement;
+    Win32Element m_buttonElement;
+    Win32Timer tmrDrag;
+    Win32Timer tmrAnimate;
+    Form m_form;
+};
+
+} // namespace zorbel
