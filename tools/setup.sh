@@ -74,10 +74,10 @@ cmake --build "$build" --parallel "$jobs"
 
 if [ "$mode" = run ]; then
     if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
-        echo "Built $build/window/Zorbel, but there is no display to open its window on (DISPLAY is not set)." >&2
+        echo "Built $build/window/qt/Zorbel, but there is no display to open its window on (DISPLAY is not set)." >&2
         exit 1
     fi
-    exec "$build/window/Zorbel"
+    exec "$build/window/qt/Zorbel"
 fi
 
 ctest --test-dir "$build" --output-on-failure --parallel "$jobs"
