@@ -38,7 +38,7 @@ xvfb_start
 pulse_start
 
 probe=$build/bench/startupprobe
-zorbel=$build/window/Zorbel
+zorbel=$build/window/qt/Zorbel
 bare=$build/bench/barewindow
 raw=$work/raw.txt
 mkdir -p "$work/ticks" "$results"
