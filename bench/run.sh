@@ -12,6 +12,8 @@
 #
 # Builds into build-bench/ with ZORBEL_BENCH=ON, and installs with apt-get
 # what only the benchmarks need (xeyes, oneko, gnuplot, XCB Damage headers).
+# The Windows program is measured too, under Wine on the same servers,
+# cross-built into build-bench-win64/.
 set -euo pipefail
 
 runs=${1:-10}
@@ -22,26 +24,39 @@ results=$top/bench/results
 packages=(
     build-essential cmake ninja-build pkg-config qt6-base-dev qt6-multimedia-dev libpulse-dev
     libxcb-damage0-dev xvfb xdotool pulseaudio pulseaudio-utils x11-apps oneko gnuplot-nox python3
+    g++-mingw-w64-x86-64-posix wine wine64 fonts-wine
 )
 source "$top/tools/install-missing.sh"
 install_missing "${packages[@]}"
 
 cmake -S "$top" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZORBEL_BENCH=ON -DBUILD_TESTING=OFF >/dev/null
 cmake --build "$build" --parallel 2 --target Zorbel barewindow ZorbelTickTrace soundtiming startupprobe
+winbuild=${ZORBEL_BENCH_WIN_BUILD:-$top/build-bench-win64}
+cmake -S "$top" -B "$winbuild" -G Ninja -DCMAKE_BUILD_TYPE=Release -DZORBEL_BENCH=ON -DBUILD_TESTING=OFF \
+    -DCMAKE_TOOLCHAIN_FILE="$top/cmake/toolchains/mingw-w64-x86_64.cmake" >/dev/null
+cmake --build "$winbuild" --parallel 2 --target Zorbel ZorbelTickTrace soundtiming
 
 source "$top/tests/lib/xvfb.sh"
 source "$top/tests/lib/pulse.sh"
+source "$top/tests/lib/wine.sh"
 work=$(mktemp -d)
-cleanup() { pulse_stop; xvfb_stop; rm -rf "$work"; }
+cleanup() { wine_stop; pulse_stop; xvfb_stop; rm -rf "$work"; }
 trap cleanup EXIT
 xvfb_start
 pulse_start
+wine_prefix
+# A wineserver that outlives each program, as a Windows session does, so
+# start-up is the program's own; one start to warm the prefix up.
+wineserver --persistent
+wine "$winbuild/bench/soundtiming.exe" 0 0
+wine_zorbel=$(wine_launcher "$winbuild/window/win32/Zorbel.exe")
+wine_ticktrace=$(wine_launcher "$winbuild/bench/ZorbelTickTrace.exe")
 
 probe=$build/bench/startupprobe
 zorbel=$build/window/qt/Zorbel
 bare=$build/bench/barewindow
 raw=$work/raw.txt
-mkdir -p "$work/ticks" "$results"
+mkdir -p "$work/ticks" "$work/wine-ticks" "$results"
 : >"$raw"
 
 # Runs the probe and appends its figures as one line for $1.
@@ -54,6 +69,11 @@ measure() {
         echo "bench: $who wrote on stderr:" >&2
         sed 's/^/    /' "$work/stderr.$who" >&2
     fi
+}
+
+sound_wine() {
+    wine "$winbuild/bench/soundtiming.exe" 20 400 |
+        awk '{ print "who=sound_wine", "id=" $2, "call_ms=" $4 }' >>"$raw"
 }
 
 sound() {
@@ -72,6 +92,9 @@ steps=(
     "PULSE_SERVER=unix:$work/no-server measure zorbel_silent --ball --title 10 ${short[*]} -- $zorbel"
     "ZORBEL_TICK_TRACE=$work/ticks/drop.ROUND measure zorbel_ticks --ball --title 10 ${short[*]} -- $build/bench/ZorbelTickTrace"
     "sound zorbel"
+    "measure zorbel_wine --ball --title 10 ${short[*]} -- $wine_zorbel"
+    "ZORBEL_TICK_TRACE=Z:$work/wine-ticks/drop.ROUND measure zorbel_wine_ticks --ball --title 10 ${short[*]} -- $wine_ticktrace"
+    "sound_wine"
     "sound floor"
 )
 for round in $(seq "$runs"); do
@@ -82,8 +105,13 @@ for round in $(seq "$runs"); do
     done
 done
 
+# The programs' own size, without symbols; the Linux one also needs Qt's libraries.
+strip -o "$work/Zorbel" "$zorbel"
+x86_64-w64-mingw32-strip -o "$work/Zorbel.exe" "$winbuild/window/win32/Zorbel.exe"
+echo "who=size linux_bytes=$(stat -c %s "$work/Zorbel") windows_bytes=$(stat -c %s "$work/Zorbel.exe")" >>"$raw"
+
 cp "$raw" "$results/raw.txt"
-python3 "$top/bench/summarize.py" "$raw" "$work/ticks" "$results"
+python3 "$top/bench/summarize.py" "$raw" "$work/ticks" "$results" "$work/wine-ticks"
 gnuplot <<PLOT
 set terminal pngcairo size 800,450 font "DejaVu Sans,10"
 set output "$results/tick-periods.png"

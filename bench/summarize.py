@@ -2,12 +2,13 @@
 """Turns the raw figures bench/run.sh collected into the Markdown table, the
 tick periods, and the gnuplot data for the plot of their distribution.
 
-    summarize.py RAW TICKS_DIR OUT_DIR
+    summarize.py RAW TICKS_DIR OUT_DIR [WINE_TICKS_DIR]
 
 RAW has one line per measurement, "who=NAME key=value ...". TICKS_DIR holds
 one file per traced drop, each line "NS TIMER" as bench/ticktrace.cpp writes
-them. Writes OUT_DIR/latest.md and OUT_DIR/tick-periods.txt, and prints the
-table.
+them; WINE_TICKS_DIR the same from the Windows program under Wine
+(bench/ticktrace_win32.cpp). Writes OUT_DIR/latest.md and
+OUT_DIR/tick-periods.txt, and prints the tables.
 """
 
 import os
@@ -71,6 +72,44 @@ def tick_periods(ticks_dir):
                 periods.append((int(ns) - last[timer]) / 1e6)
             last[timer] = int(ns)
     return periods, drops
+
+
+def windows_table(runs, periods, drops, wine_periods, wine_drops):
+    """The Linux program beside the Windows one under Wine, on the same servers."""
+
+    def ticks(data, count):
+        if not data:
+            return '–'
+        return f'{statistics.median(data):.2f} / {percentile(data, 0.99):.2f} ({len(data)} periods, {count} drops)'
+
+    def calls(who):
+        data = values(runs, who, 'call_ms')
+        return f'{cell(data, 3)}, p99 {percentile(data, 0.99):.3f}' if data else '–'
+
+    size = runs.get('size', [{}])[-1]
+    rows = [
+        ('exec → first frame with the ball (ms)', cell(values(runs, 'zorbel', 'frame_ms')),
+         cell(values(runs, 'zorbel_wine', 'frame_ms')), '–'),
+        ('CPU during the startup drop (% of one core)', cell(values(runs, 'zorbel', 'drop_cpu_percent'), 2),
+         cell(values(runs, 'zorbel_wine', 'drop_cpu_percent'), 2), '≤ 1 %'),
+        ('tmrAnimate period, median / p99 (ms)', ticks(periods, drops), ticks(wine_periods, wine_drops),
+         '10.0 / ≤ 10.5'),
+        ('play call, median (min–max) (ms)', calls('sound_zorbel'), calls('sound_wine'), 'p99 ≤ 2'),
+        ('program size without symbols (KiB)', f"{int(size.get('linux_bytes', 0)) / 1024:.0f} ⁵",
+         f"{int(size.get('windows_bytes', 0)) / 1024:.0f} ⁶", '–'),
+    ]
+    return [
+        '',
+        '| figure | Linux (Qt) | Windows under Wine | goal |',
+        '|---|---|---|---|',
+    ] + ['| ' + ' | '.join(row) + ' |' for row in rows] + [
+        '',
+        'Windows: Zorbel.exe (x86-64) under Wine 8 on the same Xvfb and PulseAudio, its wineserver kept running',
+        '(bench/ticktrace_win32.cpp notes the ticks; bench/soundtiming_win32.cpp times sndPlaySoundA through',
+        'modDichiarazioniComuni).',
+        '⁵ plus Qt\'s shared libraries.',
+        '⁶ self-contained: C++ runtime linked in.',
+    ]
 
 
 def main():
@@ -143,6 +182,8 @@ def main():
         '³ the bare window moving the same picture as a child widget on a 10 ms timer for 234 ticks.',
         '⁴ the same cue bytes written to one plain PulseAudio stream that plays from the first byte.',
     ]
+    if len(sys.argv) > 4:
+        notes += windows_table(runs, periods, drops, *tick_periods(sys.argv[4]))
     table = '\n'.join(lines + notes) + '\n'
     with open(os.path.join(out_dir, 'latest.md'), 'w') as f:
         f.write(table)
