@@ -91,10 +91,12 @@ check({k.upper(): v for k, v in tables.items()} == want, f'version strings {tabl
 translations = [var.entry for info in exe.FileInfo[0] if info.Key == b'VarFileInfo' for var in info.Var]
 check(translations == [{b'Translation': '0x0410 0x04b0'}], f'translation {translations}, expected 0x0410, 1200')
 
-# One self-contained GUI program.
+# One self-contained GUI program, hardened as the linker does by default.
 check(exe.OPTIONAL_HEADER.Subsystem == pefile.SUBSYSTEM_TYPE['IMAGE_SUBSYSTEM_WINDOWS_GUI'], 'not a GUI subsystem program')
 dlls = {entry.dll.decode().lower() for entry in exe.DIRECTORY_ENTRY_IMPORT}
 check(dlls <= SYSTEM_DLLS, f'imports DLLs Windows does not have: {sorted(dlls - SYSTEM_DLLS)}')
+aslr_and_dep = 0x0040 | 0x0100  # IMAGE_DLLCHARACTERISTICS_DYNAMIC_BASE | _NX_COMPAT
+check(exe.OPTIONAL_HEADER.DllCharacteristics & aslr_and_dep == aslr_and_dep, 'not marked for ASLR and DEP')
 
 for failure in failures:
     print('FAIL:', failure)
