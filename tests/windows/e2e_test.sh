@@ -3,8 +3,9 @@
 # drop settles on "10" with the ball on the floor and the button 45 px in
 # from the client's corner, one release and ten bounce cues are heard, a still
 # drop from Top 150 counts 10 again, and the close button ends it with status
-# 0. Without winmm.dll it still opens its window, and its first sound ends it
-# through the fatal-error path: a message box, then status 1.
+# 0, as do Tab and Enter, and Alt+F4. Without winmm.dll it still opens its
+# window, and its first sound ends it through the fatal-error path: a message
+# box, then status 1. At 192 DPI the window and its layout are twice the size.
 set -uo pipefail
 exe=$1
 here=$(cd "$(dirname "$0")" && pwd)
@@ -53,6 +54,15 @@ sleep 1
 zorbel_close || fail "the close button did not end the program with status 0"
 [ -s "$work/stderr" ] && { echo "stderr of the program:" >&2; cat "$work/stderr" >&2; }
 
+# The keyboard and the window's own close end it like the button: Tab takes
+# the focus from the ball to the button, and Enter clicks it; Alt+F4.
+for keys in "Tab Return" "alt+F4"; do
+    zorbel_start "$zorbel" "$work/stderr" || exit 1
+    # A click on the bare window gives it the keyboard; no window manager does.
+    xdotool mousemove --window "$ZORBEL_WINDOW" 100 200 click 1 sleep 0.3 key $keys 2>/dev/null
+    zorbel_wait_exit 10 && [ "$ZORBEL_STATUS" = 0 ] || fail "$keys did not end the program with status 0"
+done
+
 # Without the multimedia library.
 WINEDLLOVERRIDES="$WINEDLLOVERRIDES;winmm=d" zorbel_start "$zorbel" "$work/stderr" ||
     fail "no window without winmm.dll"
@@ -63,4 +73,12 @@ zorbel_wait_exit 10 || fail "the program did not end after its error message"
 [ "$ZORBEL_STATUS" = 1 ] || fail "exit status $ZORBEL_STATUS after the fatal error"
 grep -q 'fatal error: winmm.dll' "$work/stderr" || fail "stderr does not name the error: $(cat "$work/stderr")"
 
-echo "windows e2e: settled on 10, heard: $ZORBEL_CUES, drop from 150 counted 10, closed with 0; without winmm: status 1"
+# On a screen of 192 DPI everything is twice the size, and the handlers see
+# the same logical pixels: a 428 px floor counts 10, not the 12 of 856 px.
+wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d 192 /f >/dev/null 2>&1
+zorbel_start "$zorbel" "$work/stderr" || exit 1
+size=$(xwininfo -id "$ZORBEL_WINDOW" | awk '/Width:/ { w = $2 } /Height:/ { h = $2 } END { print w "x" h }')
+[ "$size" = 1216x856 ] || fail "client area $size at 192 DPI"
+zorbel_wait_title 10 20 || fail "the startup drop at 192 DPI did not settle on 10"
+
+echo "windows e2e: settled on 10, heard: $ZORBEL_CUES, drop from 150 counted 10, closed with 0; keyboard and Alt+F4 closed with 0; without winmm: status 1; 192 DPI: 1216x856, 10"
