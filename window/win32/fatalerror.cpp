@@ -7,19 +7,22 @@
 #include <string>
 
 namespace zorbel::platform {
+namespace {
+
+BOOL CALLBACK disable(HWND window, LPARAM)
+{
+    EnableWindow(window, FALSE);
+    return TRUE;
+}
+
+} // namespace
 
 void stopEvents()
 {
     // The message box runs a message loop of its own: without this, ticks
     // and clicks would keep running handlers on a model that has failed.
     Win32Timer::stopAll();
-    EnumThreadWindows(
-        GetCurrentThreadId(),
-        [](HWND window, LPARAM) {
-            EnableWindow(window, FALSE);
-            return TRUE;
-        },
-        0);
+    EnumThreadWindows(GetCurrentThreadId(), disable, 0);
 }
 
 void showError(std::string_view message)

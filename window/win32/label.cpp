@@ -9,19 +9,19 @@ namespace {
 // the same designer; the others are what a Wine prefix finds on the host.
 constexpr const wchar_t *fallbackFamilies[] = { L"Tahoma", L"DejaVu Sans", L"Arial" };
 
+int CALLBACK noteFound(const LOGFONTW *, const TEXTMETRICW *, DWORD, LPARAM found)
+{
+    *reinterpret_cast<bool *>(found) = true;
+    return 0;
+}
+
 bool hasFamily(HDC context, const wchar_t *family)
 {
     LOGFONTW wanted {};
     wanted.lfCharSet = DEFAULT_CHARSET;
     lstrcpynW(wanted.lfFaceName, family, LF_FACESIZE);
     bool found = false;
-    EnumFontFamiliesExW(
-        context, &wanted,
-        [](const LOGFONTW *, const TEXTMETRICW *, DWORD, LPARAM found) {
-            *reinterpret_cast<bool *>(found) = true;
-            return 0;
-        },
-        reinterpret_cast<LPARAM>(&found), 0);
+    EnumFontFamiliesExW(context, &wanted, noteFound, reinterpret_cast<LPARAM>(&found), 0);
     return found;
 }
 
