@@ -1,5 +1,6 @@
 #include "picturebox.h"
 
+#include "ball.h"
 #include "fatalerror.h"
 #include "runtimeerror.h"
 
@@ -23,7 +24,8 @@ SIZE bitmapSize(HBITMAP bitmap)
 
 std::int16_t heldButtons(WPARAM wParam)
 {
-    return std::int16_t((wParam & MK_LBUTTON ? 1 : 0) | (wParam & MK_RBUTTON ? 2 : 0) | (wParam & MK_MBUTTON ? 4 : 0));
+    return std::int16_t((wParam & MK_LBUTTON ? leftButton : 0) | (wParam & MK_RBUTTON ? rightButton : 0)
+        | (wParam & MK_MBUTTON ? middleButton : 0));
 }
 
 std::int16_t changedButton(UINT message)
@@ -31,12 +33,12 @@ std::int16_t changedButton(UINT message)
     switch (message) {
     case WM_LBUTTONDOWN:
     case WM_LBUTTONUP:
-        return 1;
+        return leftButton;
     case WM_RBUTTONDOWN:
     case WM_RBUTTONUP:
-        return 2;
+        return rightButton;
     default:
-        return 4;
+        return middleButton;
     }
 }
 
@@ -135,23 +137,15 @@ void PictureBox::paint()
     const HDC target = BeginPaint(m_window, &paint);
     RECT client;
     GetClientRect(m_window, &client);
+    const HBITMAP picture = m_scale.factor() != 1 && m_picture2x ? m_picture2x : m_picture;
+    const SIZE size = bitmapSize(picture);
     const HDC source = CreateCompatibleDC(target);
-    if (m_scale.factor() == 1 || !m_picture2x) {
-        const SIZE size = bitmapSize(m_picture);
-        const HGDIOBJ previous = SelectObject(source, m_picture);
-        if (size.cx == client.right && size.cy == client.bottom)
-            BitBlt(target, 0, 0, size.cx, size.cy, source, 0, 0, SRCCOPY);
-        else
-            StretchBlt(target, 0, 0, client.right, client.bottom, source, 0, 0, size.cx, size.cy, SRCCOPY);
-        SelectObject(source, previous);
-    } else {
-        const SIZE size = bitmapSize(m_picture2x);
-        const HGDIOBJ previous = SelectObject(source, m_picture2x);
-        SetStretchBltMode(target, HALFTONE);
-        SetBrushOrgEx(target, 0, 0, nullptr);
-        StretchBlt(target, 0, 0, client.right, client.bottom, source, 0, 0, size.cx, size.cy, SRCCOPY);
-        SelectObject(source, previous);
-    }
+    const HGDIOBJ previous = SelectObject(source, picture);
+    // At 96 DPI a plain copy; scaled, the double-size art smoothed down.
+    SetStretchBltMode(target, HALFTONE);
+    SetBrushOrgEx(target, 0, 0, nullptr);
+    StretchBlt(target, 0, 0, client.right, client.bottom, source, 0, 0, size.cx, size.cy, SRCCOPY);
+    SelectObject(source, previous);
     DeleteDC(source);
     EndPaint(m_window, &paint);
 }
@@ -165,7 +159,7 @@ void PictureBox::press(std::int16_t button, WPARAM wParam, LPARAM lParam)
         SetCapture(m_window);
         SetFocus(m_window);
     }
-    if (button == 1)
+    if (button == leftButton)
         m_leftDown = true;
     deliver(MouseDown, button, wParam, pointOf(lParam));
 }
@@ -175,7 +169,7 @@ void PictureBox::release(std::int16_t button, WPARAM wParam, LPARAM lParam)
     // The release of a press begun elsewhere is not the ball's.
     if (!m_holding)
         return;
-    if (button == 1)
+    if (button == leftButton)
         m_leftDown = false;
     if (!(wParam & anyButton)) {
         m_holding = false;
@@ -196,7 +190,7 @@ void PictureBox::captureLost()
     GetCursorPos(&point);
     ScreenToClient(m_window, &point);
     const WPARAM modifiers = (GetKeyState(VK_SHIFT) < 0 ? MK_SHIFT : 0) | (GetKeyState(VK_CONTROL) < 0 ? MK_CONTROL : 0);
-    deliver(MouseUp, 1, modifiers, point);
+    deliver(MouseUp, leftButton, modifiers, point);
 }
 
 void PictureBox::deliver(const MouseHandler &handler, std::int16_t button, WPARAM wParam, POINT point)
