@@ -100,6 +100,9 @@ Form1::Form1(sound::Cues &cues, std::function<void()> endProgram)
     picBounce.MouseDown = [this](auto Button, auto Shift, float X, float Y) { m_form.picBounce_MouseDown(Button, Shift, X, Y); };
     picBounce.MouseMove = [this](auto Button, auto Shift, float X, float Y) { m_form.picBounce_MouseMove(Button, Shift, X, Y); };
     picBounce.MouseUp = [this](auto Button, auto Shift, float X, float Y) { m_form.picBounce_MouseUp(Button, Shift, X, Y); };
+    // Screen readers name a child window by its text, which neither shows.
+    SetWindowTextW(picBounce.window(), widen(design::ballName).c_str());
+    SetWindowTextW(Command1, widen(design::closeName).c_str());
     // Events reach the handlers from here on, once everything they use exists.
     SetWindowLongPtrW(m_window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
 }
