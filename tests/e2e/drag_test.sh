@@ -19,12 +19,6 @@ fail() { echo "FAIL: $*" >&2; exit 1; }
 # default where it rests after the startup drop).
 ball_rows() { zorbel_screenshot "$work/shot.png" && zorbel_ball_rows "$work/shot.png" "${1:-399}" "${2:-479}"; }
 
-# Context switches of all the program's threads so far.
-wakeups() {
-    cat /proc/"$ZORBEL_PID"/task/*/status 2>/dev/null |
-        awk '/^(voluntary|nonvoluntary)_ctxt_switches/ { n += $2 } END { print n }'
-}
-
 # Waits until three screenshots 0.4 s apart show the ball in the same place
 # (two could catch a bouncing ball at the same height); prints its rows.
 wait_still() {
@@ -97,9 +91,7 @@ wait_still 260 340 >/dev/null || fail "the ball did not come to rest after a cli
 
 kill -0 "$ZORBEL_PID" 2>/dev/null || fail "the program ended"
 sleep 0.5
-first=$(wakeups)
-sleep 2
-idle=$(($(wakeups) - first))
+idle=$(zorbel_wakeups 2)
 [ "$idle" -le 5 ] || fail "$idle context switches in 2 s with the ball at rest: a timer is still running"
 lines=$(wc -l <"$work/stderr")
 [ "$lines" -le 1 ] || { cat "$work/stderr" >&2; fail "$lines lines on stderr"; }

@@ -97,6 +97,20 @@ zorbel_close() {
     zorbel_wait_exit 10 && [ "$ZORBEL_STATUS" = 0 ]
 }
 
+# Context switches of all the program's threads during the next $1 seconds:
+# 0 while it is idle.
+zorbel_wakeups() {
+    local first
+    first=$(zorbel_context_switches)
+    sleep "$1"
+    echo $(($(zorbel_context_switches) - first))
+}
+
+zorbel_context_switches() {
+    cat /proc/"$ZORBEL_PID"/task/*/status 2>/dev/null |
+        awk '/^(voluntary|nonvoluntary)_ctxt_switches/ { n += $2 } END { print n }'
+}
+
 zorbel_kill() {
     [ -n "$ZORBEL_PID" ] && kill "$ZORBEL_PID" 2>/dev/null
     ZORBEL_PID=

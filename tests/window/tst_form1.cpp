@@ -1,6 +1,7 @@
 #include "form1.h"
 
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <vector>
@@ -33,6 +34,10 @@ private slots:
     void secondPressOfADoubleClickTakesTheBall();
     void dragKeepsTheGrabPointUnderThePointer();
     void stillHoldAndReleaseCountsTheNewDropFromOne();
+    void releaseKeptFromTheBallIsDeliveredOnce_data();
+    void releaseKeptFromTheBallIsDeliveredOnce();
+    void windowIconComesFromTheInstalledTheme_data();
+    void windowIconComesFromTheInstalledTheme();
 
 private:
     // While the ball is held, the pointer's moves go to it wherever the
@@ -164,6 +169,91 @@ void TestForm1::stillHoldAndReleaseCountsTheNewDropFromOne()
     QTRY_COMPARE_WITH_TIMEOUT(m_form->windowTitle(), QStringLiteral("1"), settleTimeoutMs);
     QTRY_VERIFY_WITH_TIMEOUT(!m_form->isAnimating(), settleTimeoutMs);
     QCOMPARE(m_form->ball().y(), 354);
+}
+
+void TestForm1::releaseKeptFromTheBallIsDeliveredOnce_data()
+{
+    QTest::addColumn<QString>("loss");
+    QTest::newRow("another window activated") << QStringLiteral("activated");
+    QTest::newRow("window minimised") << QStringLiteral("minimised");
+    QTest::newRow("window hidden") << QStringLiteral("hidden");
+}
+
+// Where the window system keeps the release from the ball, the ball gets it
+// when the loss is known; the rest of that press is ignored.
+void TestForm1::releaseKeptFromTheBallIsDeliveredOnce()
+{
+    QFETCH(QString, loss);
+    m_form->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(m_form));
+    const QPoint grab(40, 37);
+    QTest::mousePress(&m_form->ball(), Qt::LeftButton, {}, grab);
+    moveTo(m_form->ball().pos() + grab - QPoint(0, 100));
+    QVERIFY(m_form->isSampling());
+    const std::size_t cues = m_cues->played.size();
+
+    QWidget other;
+    if (loss == QLatin1String("activated")) {
+        other.show();
+        other.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&other));
+    } else if (loss == QLatin1String("minimised")) {
+        m_form->showMinimized();
+    } else {
+        m_form->hide();
+    }
+    QTRY_VERIFY(!m_form->isSampling());
+    QVERIFY(m_form->isAnimating());
+    QCOMPARE(m_cues->played.size(), cues + 1);
+    QCOMPARE(m_cues->played.back(), sound::releaseSound);
+
+    m_form->showNormal();
+    m_form->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(m_form));
+    moveTo(QPoint(300, 50));
+    QVERIFY(!m_form->isSampling());
+    QTest::mouseRelease(&m_form->ball(), Qt::LeftButton, {}, grab);
+    QCOMPARE(m_cues->played.size(), cues + 1);
+}
+
+void TestForm1::windowIconComesFromTheInstalledTheme_data()
+{
+    QTest::addColumn<QList<int>>("installedSizes");
+    QTest::addColumn<QList<QSize>>("windowIconSizes");
+    QTest::newRow("installed") << QList<int> { 16, 256 } << QList<QSize> { { 16, 16 }, { 256, 256 } };
+    QTest::newRow("not installed") << QList<int> {} << QList<QSize> { { 32, 32 } };
+}
+
+void TestForm1::windowIconComesFromTheInstalledTheme()
+{
+    QFETCH(QList<int>, installedSizes);
+    QFETCH(QList<QSize>, windowIconSizes);
+    QTemporaryDir icons;
+    QVERIFY(icons.isValid());
+    QDir theme(icons.path());
+    QVERIFY(theme.mkpath(QStringLiteral("hicolor")) && theme.cd(QStringLiteral("hicolor")));
+    QStringList directories;
+    QString sections;
+    for (const int size : installedSizes) {
+        const QString directory = QStringLiteral("%1x%1/apps").arg(size);
+        directories << directory;
+        sections += QStringLiteral("[%1]\nSize=%2\nType=Fixed\n").arg(directory).arg(size);
+        QVERIFY(theme.mkpath(directory));
+        QImage picture(size, size, QImage::Format_ARGB32);
+        picture.fill(Qt::red);
+        QVERIFY(picture.save(theme.filePath(directory + QStringLiteral("/org.zorbel.Zorbel.png"))));
+    }
+    QFile index(theme.filePath(QStringLiteral("index.theme")));
+    QVERIFY(index.open(QIODevice::WriteOnly));
+    index.write(QStringLiteral("[Icon Theme]\nName=hicolor\nDirectories=%1\n%2").arg(directories.join(u','), sections).toUtf8());
+    index.close();
+    QIcon::setThemeSearchPaths({ icons.path() });
+    QIcon::setThemeName(QStringLiteral("hicolor"));
+
+    const Form1 form(*m_cues, [] { });
+    QList<QSize> sizes = form.windowIcon().availableSizes();
+    std::sort(sizes.begin(), sizes.end(), [](QSize a, QSize b) { return a.width() < b.width(); });
+    QCOMPARE(sizes, windowIconSizes);
 }
 
 QTEST_MAIN(TestForm1)

@@ -5,11 +5,44 @@
 #include "picturefiles.h"
 #include "versionrecord.h"
 
+#include <QEventLoop>
 #include <QFontDatabase>
 #include <QFontMetricsF>
+#include <QTimer>
+#include <QWindow>
+
+#include <chrono>
 
 namespace zorbel {
 namespace {
+
+// How long Show waits at most for the window system to show the window: a
+// platform that never reports it exposed, or a window manager that does not
+// answer, delays the start by no more than this.
+constexpr std::chrono::milliseconds exposeWait { 500 };
+
+// Quits a loop once the window is exposed.
+class ExposeWatch final : public QObject {
+public:
+    ExposeWatch(QWindow &window, QEventLoop &loop)
+        : m_window(window)
+        , m_loop(loop)
+    {
+        m_window.installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (watched == &m_window && event->type() == QEvent::Expose && m_window.isExposed())
+            m_loop.quit();
+        return false;
+    }
+
+private:
+    QWindow &m_window;
+    QEventLoop &m_loop;
+};
 
 QRect toQRect(design::Rect rect)
 {
@@ -55,7 +88,8 @@ Form1::Form1(sound::Cues &cues, std::function<void()> endProgram)
     , tmrAnimate(*this, design::tmrAnimatePeriodMs, [this] { m_form.tmrAnimate_Timer(); })
     , m_form({ *this, m_ballElement, m_labelElement, m_buttonElement, tmrAnimate, tmrDrag, cues, std::move(endProgram) })
 {
-    setWindowIcon(loadIcon(QStringLiteral(":/pictures/ball.ico")));
+    // The installed theme has the icon at every size a desktop asks for.
+    setWindowIcon(QIcon::fromTheme(QStringLiteral("org.zorbel.Zorbel"), loadIcon(QStringLiteral(":/pictures/ball.ico"))));
     setWindowTitle(QString());
     setColour(*this, QPalette::Window, design::background);
     setAutoFillBackground(true);
@@ -94,9 +128,20 @@ Form1::Form1(sound::Cues &cues, std::function<void()> endProgram)
     Command1.setAccessibleDescription(QString::fromUtf8(design::closeDescription));
 }
 
+// Returns once the window is on screen with the client size the window system
+// gave it: a window manager may tile or maximise it, and answers only after
+// the window is mapped. Until then neither input nor the timers' ticks are
+// handled, so no handler runs before Form_Load has finished.
 void Form1::Show()
 {
     show();
+    QWindow *shown = windowHandle();
+    if (!shown || shown->isExposed())
+        return;
+    QEventLoop loop;
+    const ExposeWatch watch(*shown, loop);
+    QTimer::singleShot(exposeWait, &loop, &QEventLoop::quit);
+    loop.exec(QEventLoop::ExcludeUserInputEvents | QEventLoop::ExcludeSocketNotifiers);
 }
 
 void Form1::setCaption(const std::string &caption)

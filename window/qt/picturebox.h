@@ -2,13 +2,21 @@
 
 #include <QIcon>
 #include <QPixmap>
+#include <QPointer>
 #include <QWidget>
+#include <QWindow>
 
 #include <cstdint>
 #include <functional>
 
 // A picture element: exactly its picture's size, no border, and mouse events
 // passed on as button code, shift code and position in its own pixels.
+//
+// After a left press on it, its left release always arrives. Where the window
+// system keeps the release from it (the window deactivated, hidden or
+// minimised while the button is held), the element delivers the release
+// itself as soon as it learns of the loss, at the last position it saw, and
+// ignores the rest of that press: its moves and its late release.
 namespace zorbel {
 
 class PictureBox final : public QWidget {
@@ -29,14 +37,23 @@ public:
     MouseHandler MouseUp;
 
 protected:
+    bool event(QEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
     void paintEvent(QPaintEvent *event) override;
     void mousePressEvent(QMouseEvent *event) override;
     void mouseMoveEvent(QMouseEvent *event) override;
     void mouseReleaseEvent(QMouseEvent *event) override;
 
 private:
+    void deliver(const MouseHandler &handler, int buttons, QPointF position, Qt::KeyboardModifiers modifiers);
+    void releaseLostPress();
+
     QPixmap m_picture;
     QIcon m_art;
+    bool m_leftHeld = false;
+    bool m_leftLost = false;
+    QPointF m_lastPosition;
+    QPointer<QWindow> m_watchedWindow;
 };
 
 } // namespace zorbel
