@@ -3,6 +3,9 @@
 #   trap xvfb_stop EXIT
 #   xvfb_start          # exports DISPLAY and XDG_RUNTIME_DIR
 #
+# Or run it: `bash xvfb.sh PROGRAM ARGS...` runs one program under a private
+# X server and exits with its status.
+#
 # No window manager runs, so windows map at the size they ask for. Needs xvfb.
 
 XVFB_DIR=
@@ -40,3 +43,10 @@ xvfb_stop() {
     [ -n "$XVFB_DIR" ] && rm -rf "$XVFB_DIR"
     XVFB_DIR=
 }
+
+if [ "${BASH_SOURCE[0]}" = "$0" ]; then
+    trap xvfb_stop EXIT
+    xvfb_start || exit 1
+    "$@"
+    exit
+fi

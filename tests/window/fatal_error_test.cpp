@@ -1,21 +1,38 @@
 #include "fatalerror.h"
 #include "numbers.h"
+#include "terminationsignals.h"
 
 #include <QApplication>
+#include <QTimer>
 
 #include <gtest/gtest.h>
+
+#include <csignal>
 
 namespace zorbel {
 namespace {
 
+int argc = 1;
+char name[] = "fatal_error_test";
+char *argv[] = { name, nullptr };
+
 void failInsideAHandler()
 {
-    int argc = 1;
-    char name[] = "fatal_error_test";
-    char *argv[] = { name, nullptr };
+    // No message box to wait for.
+    qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     runHandler([] { throw RuntimeError("overflow: 16-bit increment"); });
     std::exit(EXIT_SUCCESS);
+}
+
+// The message box waits for the user, and its event loop runs no handler.
+void signalWhileTheErrorIsShown(int signal)
+{
+    QApplication app(argc, argv);
+    const TerminationSignals watch([] { std::_Exit(EXIT_SUCCESS); });
+    QTimer::singleShot(300, [signal] { std::raise(signal); });
+    QTimer::singleShot(5000, [] { std::_Exit(3); });
+    runHandler([] { throw RuntimeError("overflow: 16-bit increment"); });
 }
 
 // A run-time error thrown by a handler ends the program with a message and a
@@ -25,6 +42,20 @@ TEST(FatalErrorDeathTest, AHandlersRuntimeErrorEndsTheProgramWithAMessage)
     GTEST_FLAG_SET(death_test_style, "threadsafe");
     EXPECT_EXIT(failInsideAHandler(), testing::ExitedWithCode(EXIT_FAILURE),
         "fatal error: overflow: 16-bit increment");
+}
+
+// A session manager's SIGTERM, a closed terminal's SIGHUP or a Ctrl+C ends a
+// program that is failing at once, with the failure's status.
+TEST(FatalErrorDeathTest, ATerminationSignalWhileTheErrorIsShownEndsTheProgramWithFailure)
+{
+    if (qEnvironmentVariableIsEmpty("DISPLAY"))
+        GTEST_SKIP() << "needs an X display for the message box (tests/lib/xvfb.sh runs this test under one)";
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    for (const int signal : TerminationSignals::handled) {
+        EXPECT_EXIT(signalWhileTheErrorIsShown(signal), testing::ExitedWithCode(EXIT_FAILURE),
+            "fatal error: overflow: 16-bit increment")
+            << "signal " << signal;
+    }
 }
 
 } // namespace

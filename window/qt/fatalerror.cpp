@@ -1,5 +1,7 @@
 #include "fatalerror.h"
 
+#include "terminationsignals.h"
+
 #include <QApplication>
 #include <QMessageBox>
 #include <QSocketNotifier>
@@ -19,6 +21,7 @@ bool hasDisplay()
 
 void stopEvents()
 {
+    TerminationSignals::programFailing();
     if (!qApp)
         return;
     for (QWidget *window : QApplication::topLevelWidgets()) {

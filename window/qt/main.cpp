@@ -1,5 +1,6 @@
-#include "form1.h"
+#include "displayconnection.h"
 #include "fatalerror.h"
+#include "form1.h"
 #include "moddichiarazionicomuni.h"
 #include "terminationsignals.h"
 #include "versionrecord.h"
@@ -10,7 +11,9 @@
 
 int main(int argc, char *argv[])
 {
+    zorbel::DisplayConnection display;
     QApplication app(argc, argv);
+    display.opened();
     QApplication::setApplicationName(QString::fromLatin1(zorbel::versionRecord::productName));
     QApplication::setApplicationVersion(QString::fromLatin1(zorbel::versionRecord::versionText));
     QApplication::setOrganizationName(QString::fromLatin1(zorbel::versionRecord::companyName));

@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <utility>
@@ -14,9 +15,13 @@ namespace zorbel {
 namespace {
 
 volatile std::sig_atomic_t pipeWriteEnd = -1;
+volatile std::sig_atomic_t failing = 0;
 
 extern "C" void onTerminationSignal(int signal)
 {
+    // The event loop may be the message box's, which runs no handler.
+    if (failing)
+        ::_exit(EXIT_FAILURE);
     const int savedErrno = errno;
     const char byte = char(signal);
     // A full pipe already holds a byte that will wake the event loop.
@@ -55,6 +60,11 @@ TerminationSignals::~TerminationSignals()
     m_notifier.reset();
     ::close(m_pipe[0]);
     ::close(m_pipe[1]);
+}
+
+void TerminationSignals::programFailing()
+{
+    failing = 1;
 }
 
 // Several signals before the loop gets here end the program once.

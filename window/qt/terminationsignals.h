@@ -14,6 +14,9 @@ namespace zorbel {
 // the spot, so the window and the sound stream close as they do for the close
 // button and the exit status is 0.
 //
+// Once the program is failing (a fatal error, its message box perhaps up),
+// a termination signal ends it at once with status 1, as the failure would.
+//
 // A signal ignored when the program started (nohup, a background job) stays
 // ignored. The handlers write one byte to a pipe, the only thing a signal
 // handler may safely do; onSignal then runs in the event loop. One object at a
@@ -26,6 +29,9 @@ public:
     TerminationSignals &operator=(const TerminationSignals &) = delete;
 
     static constexpr std::array handled { SIGTERM, SIGINT, SIGHUP };
+
+    // Called by the fatal-error path before it reports the error.
+    static void programFailing();
 
 private:
     void drain();
