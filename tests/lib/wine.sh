@@ -2,11 +2,9 @@
 # then:
 #
 #   trap wine_stop EXIT
-#   wine_prefix                    # exports WINEPREFIX (a private one) and WINEDEBUG
-#   wine_run PROGRAM.exe ARGS...   # runs it to the end; its exit status
-#   wine_start PROGRAM.exe ARGS... # in the background: WINE_PID
-#   wine_launcher PROGRAM.exe      # prints a command that starts it, for window.sh's zorbel_start
-#   wine_path PROGRAM.exe          # prints the Windows path of a file
+#   wine_prefix                # exports WINEPREFIX (a private one) and WINEDEBUG
+#   wine PROGRAM.exe ARGS...   # runs it to the end; its exit status
+#   wine_launcher PROGRAM.exe  # prints a command that starts it, for window.sh's zorbel_start
 #
 # Or run it: `bash wine.sh PROGRAM.exe ARGS...` runs one program in a private
 # prefix and exits with its status (the cross build's test emulator).
@@ -19,7 +17,6 @@
 # (PULSE_SERVER): Wine's programs use whatever those exported.
 
 WINE_DIR=
-WINE_PID=
 
 # Builds the template once; a lock keeps parallel tests from building it twice.
 wine_template() {
@@ -62,15 +59,6 @@ wine_prefix() {
     export WINEDLLOVERRIDES="mscoree,mshtml="
 }
 
-wine_run() {
-    wine "$@"
-}
-
-wine_start() {
-    wine "$@" &
-    WINE_PID=$!
-}
-
 # The command runs the program in this process (exec), so the PID the caller
 # sees is the program's own, and its window carries that PID.
 wine_launcher() {
@@ -80,17 +68,8 @@ wine_launcher() {
     echo "$launcher"
 }
 
-wine_path() {
-    winepath --windows "$1" 2>/dev/null
-}
-
 # Ends what runs in this prefix and removes it; safe to call twice.
 wine_stop() {
-    if [ -n "$WINE_PID" ]; then
-        kill "$WINE_PID" 2>/dev/null
-        wait "$WINE_PID" 2>/dev/null
-        WINE_PID=
-    fi
     if [ -n "$WINE_DIR" ]; then
         local prefix=$WINE_DIR/prefix
         WINEPREFIX=$prefix wineserver --kill 2>/dev/null
@@ -108,6 +87,6 @@ wine_stop() {
 if [ "${BASH_SOURCE[0]}" = "$0" ]; then
     trap wine_stop EXIT
     wine_prefix || exit 1
-    wine_run "$@"
+    wine "$@"
     exit
 fi

@@ -27,7 +27,7 @@ files=$(/usr/bin/python3 -c 'import sys, zipfile; print(*zipfile.ZipFile(sys.arg
 
 xvfb_start
 wine_prefix
-wine_run "$installer" /S || fail "the installer ended with status $?"
+wine "$installer" /S || fail "the installer ended with status $?"
 program="$WINEPREFIX/drive_c/Program Files/Zorbel/Zorbel.exe"
 shortcut="$WINEPREFIX/drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs/Zorbel/Zorbel.lnk"
 [ -f "$program" ] || fail "no $program after installing"
@@ -38,7 +38,7 @@ zorbel_kill
 
 # The uninstaller copies itself away and returns at once; the copy removes
 # the files a moment later.
-wine_run "$(dirname "$program")/Uninstall.exe" /S || fail "the uninstaller ended with status $?"
+wine "$(dirname "$program")/Uninstall.exe" /S || fail "the uninstaller ended with status $?"
 for _ in $(seq 200); do
     [ -e "$program" ] || [ -e "$shortcut" ] || break
     sleep 0.1
