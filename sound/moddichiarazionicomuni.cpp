@@ -1,32 +1,20 @@
 #include "moddichiarazionicomuni.h"
 
-#include <QFile>
-#include <QString>
+#include "wavimage.h"
 
-#include <stdexcept>
-#include <string>
+#include <utility>
 
-namespace {
-
-QByteArray loadSoundResource(std::int16_t id)
-{
-    QFile resource(QStringLiteral(":/CUSTOM/%1").arg(id));
-    if (!resource.open(QIODevice::ReadOnly))
-        throw std::runtime_error("sound resource " + std::to_string(id) + " (CUSTOM) is missing");
-    return resource.readAll();
-}
-
-} // namespace
+using namespace zorbel::sound;
 
 void modDichiarazioniComuni::PlaySoundResource(std::int16_t id)
 {
-    auto cached = m_resources.constFind(id);
-    if (cached == m_resources.cend())
-        cached = m_resources.insert(id, loadSoundResource(id));
+    // The bytes of the cue still sounding stay alive until the player has
+    // let go of them, which it does by the time the call below returns.
+    const std::vector<std::uint8_t> previous = std::exchange(soundBuffer, LoadResData(id));
 
-    // The player gets a shared copy of these bytes and keeps it until its next
-    // cue has started, so replacing soundBuffer here never frees a sound that
-    // is still being handed to the server.
-    soundBuffer = *cached;
-    m_player.play(soundBuffer);
+    // The player reads as far as the image's header says; bytes that do not
+    // hold the whole file they claim to be only silence the cue before.
+    const bool whole = WavImage::holdsWholeFile(soundBuffer);
+    m_player.sndPlaySoundA(whole ? reinterpret_cast<const char *>(soundBuffer.data()) : nullptr,
+                           SND_ASYNC | SND_NODEFAULT | SND_MEMORY);
 }

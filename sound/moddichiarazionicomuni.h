@@ -1,27 +1,26 @@
 #pragma once
 
-#include "audioplayer.h"
 #include "cues.h"
-
-#include <QByteArray>
-#include <QHash>
+#include "platform.h"
 
 #include <cstdint>
+#include <vector>
 
-// The program's shared sound module: plays the embedded cues through the sound
-// server. Owns the player and with it the player's thread; destroy it before
-// the application object.
+// The program's shared sound module: plays the embedded cues through the
+// platform's player. Destroy it only after the last cue has been asked for:
+// its buffer holds the bytes of the cue still sounding.
 class modDichiarazioniComuni : public zorbel::sound::Cues {
 public:
-    // Plays the embedded resource :/CUSTOM/<id> and returns at once. Throws
-    // std::runtime_error if the program carries no such resource.
+    // Plays the embedded resource of type "CUSTOM" with this id and returns
+    // at once. Throws zorbel::RuntimeError if the program carries no such
+    // resource, leaving the cue still sounding as it is.
     void PlaySoundResource(std::int16_t id) override;
 
     // The image of the last cue asked for, exactly as embedded.
-    const QByteArray &currentSound() const { return soundBuffer; }
+    const std::vector<std::uint8_t> &currentSound() const { return soundBuffer; }
 
 private:
-    zorbel::sound::AudioPlayer m_player;
-    QHash<std::int16_t, QByteArray> m_resources; // embedded files never change, so each is read once
-    QByteArray soundBuffer;
+    // Declared first, so the player stops before the bytes it plays are freed.
+    std::vector<std::uint8_t> soundBuffer;
+    zorbel::sound::SoundPlayer m_player;
 };

@@ -85,6 +85,19 @@ std::optional<WavImage> WavImage::parse(std::span<const std::uint8_t> image)
     return std::nullopt;
 }
 
+std::uint64_t WavImage::claimedSize(const std::uint8_t *image)
+{
+    const std::span<const std::uint8_t> header(image, chunkHeaderSize);
+    if (!hasTag(header, 0, "RIFF"))
+        return chunkHeaderSize;
+    return std::uint64_t(readLe32(header, 4)) + chunkHeaderSize;
+}
+
+bool WavImage::holdsWholeFile(std::span<const std::uint8_t> image)
+{
+    return image.size() >= chunkHeaderSize && claimedSize(image.data()) <= image.size();
+}
+
 std::chrono::microseconds WavImage::duration() const
 {
     const auto frames = static_cast<std::int64_t>(samples.size()) / bytesPerFrame();

@@ -21,6 +21,14 @@ struct WavImage {
     // samples. Never reads outside the image, whatever its chunk sizes claim.
     static std::optional<WavImage> parse(std::span<const std::uint8_t> image);
 
+    // How far a player given only the image's address reads: the length of
+    // the RIFF file its first 8 bytes announce, or those 8 bytes alone when
+    // they are no RIFF header.
+    static std::uint64_t claimedSize(const std::uint8_t *image);
+
+    // Whether such a player stays inside the image.
+    static bool holdsWholeFile(std::span<const std::uint8_t> image);
+
     int bytesPerFrame() const { return channels * bitsPerSample / 8; }
     std::chrono::microseconds duration() const;
 };

@@ -18,7 +18,7 @@ build="$top/build"
 
 packages=(
     build-essential cmake ninja-build pkg-config
-    qt6-base-dev qt6-multimedia-dev libpulse-dev libx11-dev libxcb1-dev
+    qt6-base-dev libpulse-dev libx11-dev libxcb1-dev
     fonts-dejavu-core fonts-dejavu-extra
     qt6-wayland
 )
@@ -26,7 +26,7 @@ if [ "$mode" = test ]; then
     packages+=(
         googletest libgtest-dev python3
         xvfb xdotool x11-utils imagemagick i3-wm openbox
-        pulseaudio pulseaudio-utils
+        pulseaudio pulseaudio-utils pipewire pipewire-pulse wireplumber dbus-daemon
         dpkg-dev file lintian man-db desktop-file-utils appstream weston
         devscripts clang libclang-rt-14-dev
     )

@@ -1,17 +1,29 @@
-# A private headless PulseAudio server with a null sink, and a recording of
-# what it plays. Source this file, then:
+# A private headless sound server with a null sink, and a recording of what
+# it plays: PulseAudio, or PipeWire with its PulseAudio server pipewire-pulse
+# (what Debian's GNOME desktop runs). Clients reach either through libpulse.
+# Source this file, then:
 #
 #   trap pulse_stop EXIT
-#   pulse_start                  # exports PULSE_SERVER and friends
-#   pulse_record_start rec.raw   # s16le, mono, 44100 Hz
+#   pulse_start [pulseaudio|pipewire]  # exports PULSE_SERVER and friends
+#   pulse_record_start rec.raw         # s16le, mono, 44100 Hz
 #   ... run the program ...
 #   pulse_record_stop
 #
+# pulse_freeze/pulse_thaw stop and resume the server's process (its socket
+# stays), pulse_server_stop/pulse_server_start end it and start it again on
+# the same socket, with the state it saved (remembered stream volumes).
+# Both servers keep stream volumes by the stream's properties, as on a
+# desktop (PulseAudio's module-stream-restore, WirePlumber).
+#
 # Every process is started here and stopped by its PID; nothing is left in the
-# real home or runtime folders. Needs pulseaudio and pulseaudio-utils.
+# real home or runtime folders. Needs pulseaudio and pulseaudio-utils, and for
+# PipeWire pipewire, pipewire-pulse, wireplumber and dbus.
 
+PULSE_KIND=
 PULSE_DIR=
-PULSE_PID=
+PULSE_PID=           # the process that serves the PulseAudio protocol
+PULSE_OTHER_PIDS=()  # PipeWire and WirePlumber under pipewire-pulse
+PULSE_BUS_PID=
 PULSE_KEEPALIVE_PID=
 PULSE_RECORD_PID=
 
@@ -30,31 +42,80 @@ pulse_wait_for() {
 }
 
 pulse_start() {
+    PULSE_KIND=${1:-pulseaudio}
     PULSE_DIR=$(mktemp -d) || return 1
-    mkdir -m700 "$PULSE_DIR/run" "$PULSE_DIR/state" "$PULSE_DIR/xdg"
-    export PULSE_RUNTIME_PATH=$PULSE_DIR/run
-    export PULSE_STATE_PATH=$PULSE_DIR/state
-    export PULSE_SERVER=unix:$PULSE_DIR/run/native
+    mkdir -m700 "$PULSE_DIR/run" "$PULSE_DIR/state" "$PULSE_DIR/home"
+    # The servers' HOME and the XDG folders point into the temp folder too, or
+    # the servers write into the real ones.
+    export XDG_RUNTIME_DIR=$PULSE_DIR/run
+    export XDG_STATE_HOME=$PULSE_DIR/state
+    export XDG_CONFIG_HOME=$PULSE_DIR/config
+    export PULSE_RUNTIME_PATH=$PULSE_DIR/run/pulse
+    export PULSE_STATE_PATH=$PULSE_DIR/state/pulse
+    export PULSE_SERVER=unix:$PULSE_DIR/run/pulse/native
     export PULSE_COOKIE=$PULSE_DIR/state/cookie
-    export XDG_RUNTIME_DIR=$PULSE_DIR/xdg
+    case "$PULSE_KIND" in
+    pulseaudio) ;;
+    pipewire)
+        mkdir -p "$XDG_CONFIG_HOME/pipewire/pipewire.conf.d"
+        cat >"$XDG_CONFIG_HOME/pipewire/pipewire.conf.d/10-null-sink.conf" <<'CONF'
+context.objects = [ { factory = adapter args = { factory.name = support.null-audio-sink
+    node.name = "nullsink" media.class = "Audio/Sink" audio.position = [ FL FR ] monitor.channel-volumes = true } } ]
+CONF
+        export DBUS_SESSION_BUS_ADDRESS=unix:path=$PULSE_DIR/run/bus
+        HOME=$PULSE_DIR/home dbus-daemon --session --nofork --nopidfile --address="$DBUS_SESSION_BUS_ADDRESS" 2>"$PULSE_DIR/dbus.log" &
+        PULSE_BUS_PID=$!
+        pulse_wait_for 50 test -S "$PULSE_DIR/run/bus" || { echo "pulse.sh: no session bus" >&2; return 1; }
+        ;;
+    *)
+        echo "pulse.sh: unknown sound server '$PULSE_KIND'" >&2
+        return 1
+        ;;
+    esac
+    pulse_server_start
+}
 
-    # HOME points into the temp folder too, or the server writes into the real one.
-    # -n skips the default script, which would load suspend-on-idle.
-    HOME=$PULSE_DIR pulseaudio -n --daemonize=no --exit-idle-time=-1 --use-pid-file=no \
-        -L "module-null-sink sink_name=nullsink rate=44100" \
-        -L "module-native-protocol-unix auth-anonymous=1" \
-        2>"$PULSE_DIR/pa.log" &
-    PULSE_PID=$!
+# Starts the server (again) on the sockets and state of pulse_start.
+pulse_server_start() {
+    if [ "$PULSE_KIND" = pulseaudio ]; then
+        # -n skips the default script, which would load suspend-on-idle.
+        HOME=$PULSE_DIR/home pulseaudio -n --daemonize=no --exit-idle-time=-1 --use-pid-file=no \
+            -L "module-null-sink sink_name=nullsink rate=44100" \
+            -L "module-native-protocol-unix auth-anonymous=1" \
+            -L "module-stream-restore" \
+            2>>"$PULSE_DIR/server.log" &
+        PULSE_PID=$!
+    else
+        HOME=$PULSE_DIR/home pipewire 2>>"$PULSE_DIR/server.log" &
+        PULSE_OTHER_PIDS=($!)
+        pulse_wait_for 50 test -S "$PULSE_DIR/run/pipewire-0" || { pulse_server_failed; return 1; }
+        HOME=$PULSE_DIR/home wireplumber 2>>"$PULSE_DIR/server.log" &
+        PULSE_OTHER_PIDS+=($!)
+        HOME=$PULSE_DIR/home pipewire-pulse 2>>"$PULSE_DIR/server.log" &
+        PULSE_PID=$!
+    fi
     if ! pulse_wait_for 100 pactl info >/dev/null 2>&1; then
-        echo "pulse.sh: the sound server did not start; its log:" >&2
-        cat "$PULSE_DIR/pa.log" >&2
+        pulse_server_failed
         return 1
     fi
+    if [ "$PULSE_KIND" = pipewire ]; then
+        # WirePlumber links new streams to the default sink once it has chosen one.
+        pulse_wait_for 100 pulse_default_is_nullsink || { pulse_server_failed; return 1; }
+    else
+        # Without a running stream the null sink works in 2-second blocks, so
+        # the recording stays empty and the first sound starts up to 2 s late.
+        pacat --playback --raw --format=s16le --channels=1 --rate=44100 --latency-msec=10 /dev/zero &
+        PULSE_KEEPALIVE_PID=$!
+    fi
+}
 
-    # Without a running stream the null sink works in 2-second blocks, so the
-    # recording stays empty and the first sound starts up to 2 s late.
-    pacat --playback --raw --format=s16le --channels=1 --rate=44100 --latency-msec=10 /dev/zero &
-    PULSE_KEEPALIVE_PID=$!
+pulse_default_is_nullsink() {
+    [ "$(pactl get-default-sink 2>/dev/null)" = nullsink ]
+}
+
+pulse_server_failed() {
+    echo "pulse.sh: the $PULSE_KIND server did not start; its log:" >&2
+    cat "$PULSE_DIR/server.log" >&2
 }
 
 # Records the null sink's monitor into $1 (raw s16le, mono, 44100 Hz) and
@@ -64,8 +125,10 @@ pulse_record_start() {
     : >"$file"
     parec -d nullsink.monitor --raw --format=s16le --channels=1 --rate=44100 --latency-msec=10 >"$file" &
     PULSE_RECORD_PID=$!
-    # Suspending and resuming makes the sink pick up the low latency the streams asked for.
-    pactl suspend-sink nullsink 1 && pactl suspend-sink nullsink 0 || return 1
+    if [ "$PULSE_KIND" = pulseaudio ]; then
+        # Suspending and resuming makes the sink pick up the low latency the streams asked for.
+        pactl suspend-sink nullsink 1 && pactl suspend-sink nullsink 0 || return 1
+    fi
     if ! pulse_wait_for 100 test -s "$file"; then
         echo "pulse.sh: the recording stays empty" >&2
         return 1
@@ -73,11 +136,8 @@ pulse_record_start() {
 }
 
 pulse_record_stop() {
-    if [ -n "$PULSE_RECORD_PID" ]; then
-        kill "$PULSE_RECORD_PID" 2>/dev/null
-        wait "$PULSE_RECORD_PID" 2>/dev/null
-        PULSE_RECORD_PID=
-    fi
+    pulse_end_pid "$PULSE_RECORD_PID"
+    PULSE_RECORD_PID=
 }
 
 # A frozen server: its socket still accepts connections, nothing answers.
@@ -89,20 +149,33 @@ pulse_thaw() {
     kill -CONT "$PULSE_PID"
 }
 
+# Ends the server as a crash would, leaving its socket file and saved state.
+pulse_server_stop() {
+    pulse_record_stop
+    pulse_end_pid "$PULSE_KEEPALIVE_PID"
+    PULSE_KEEPALIVE_PID=
+    local pid
+    for pid in "$PULSE_PID" "${PULSE_OTHER_PIDS[@]}"; do
+        kill -CONT "$pid" 2>/dev/null || true
+        pulse_end_pid "$pid"
+    done
+    PULSE_PID=
+    PULSE_OTHER_PIDS=()
+}
+
+pulse_end_pid() {
+    if [ -n "$1" ]; then
+        kill "$1" 2>/dev/null || true
+        wait "$1" 2>/dev/null || true
+    fi
+    return 0
+}
+
 # Stops everything pulse_start and pulse_record_start began; safe to call twice.
 pulse_stop() {
-    pulse_record_stop
-    if [ -n "$PULSE_KEEPALIVE_PID" ]; then
-        kill "$PULSE_KEEPALIVE_PID" 2>/dev/null
-        wait "$PULSE_KEEPALIVE_PID" 2>/dev/null
-        PULSE_KEEPALIVE_PID=
-    fi
-    if [ -n "$PULSE_PID" ]; then
-        kill -CONT "$PULSE_PID" 2>/dev/null
-        kill "$PULSE_PID" 2>/dev/null
-        wait "$PULSE_PID" 2>/dev/null
-        PULSE_PID=
-    fi
+    pulse_server_stop
+    pulse_end_pid "$PULSE_BUS_PID"
+    PULSE_BUS_PID=
     if [ -n "$PULSE_DIR" ]; then
         rm -rf "$PULSE_DIR"
         PULSE_DIR=

@@ -4,12 +4,13 @@
 //   cue_player_driver play 103@0,102@350,... [--rec-file RAW] [--idle-check MS]
 //       one "play" line per cue (when it was asked for, how long the call took,
 //       how far the recording had got), then "idle" and "exit" lines
+//   cue_player_driver play - [...]
+//       the same, playing each id read from stdin at once, until its end
 //   cue_player_driver dump ID FILE
 //       writes the embedded cue ID to FILE, for the recording's analysis
 
 #include "moddichiarazionicomuni.h"
 
-#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 
@@ -20,6 +21,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <iostream>
 #include <map>
 #include <memory>
 #include <stdexcept>
@@ -109,27 +111,35 @@ void reportIdleWakeups(std::chrono::milliseconds period)
 
 int dump(std::int16_t id, const char *path)
 {
-    QFile resource(QStringLiteral(":/CUSTOM/%1").arg(id));
-    QFile out(QString::fromLocal8Bit(path));
-    if (!resource.open(QIODevice::ReadOnly) || !out.open(QIODevice::WriteOnly))
+    const std::vector<std::uint8_t> image = zorbel::sound::LoadResData(id);
+    std::FILE *out = std::fopen(path, "wb");
+    if (!out)
         return 1;
-    return out.write(resource.readAll()) == resource.size() ? 0 : 1;
+    const bool written = std::fwrite(image.data(), 1, image.size(), out) == image.size();
+    return std::fclose(out) == 0 && written ? 0 : 1;
 }
 
 int play(const std::vector<Cue> &schedule, const char *recording, std::chrono::milliseconds idleCheck)
 {
     auto sounds = std::make_unique<modDichiarazioniComuni>();
     const Clock::time_point start = Clock::now();
-    for (const Cue &cue : schedule) {
-        std::this_thread::sleep_until(start + cue.at);
+    const auto playNow = [&](std::int16_t id) {
         const long long recorded = recordedSamples(recording);
         const Clock::time_point called = Clock::now();
-        sounds->PlaySoundResource(cue.id);
+        sounds->PlaySoundResource(id);
         const Clock::time_point returned = Clock::now();
-        std::printf("play %d at %.1f ms took %.3f ms rec_sample %lld\n", cue.id,
+        std::printf("play %d at %.1f ms took %.3f ms rec_sample %lld\n", id,
                     std::chrono::duration<double, std::milli>(called - start).count(),
                     std::chrono::duration<double, std::milli>(returned - called).count(), recorded);
         std::fflush(stdout);
+    };
+    for (const Cue &cue : schedule) {
+        std::this_thread::sleep_until(start + cue.at);
+        playNow(cue.id);
+    }
+    if (schedule.empty()) {
+        for (std::string line; std::getline(std::cin, line);)
+            playNow(static_cast<std::int16_t>(std::stoi(line)));
     }
     // Long enough for the last cue to play out and its stream to close.
     std::this_thread::sleep_for(std::chrono::milliseconds(700));
@@ -148,11 +158,10 @@ int play(const std::vector<Cue> &schedule, const char *recording, std::chrono::m
 
 int main(int argc, char **argv)
 {
-    QCoreApplication app(argc, argv);
     if (argc == 4 && std::strcmp(argv[1], "dump") == 0)
         return dump(static_cast<std::int16_t>(std::atoi(argv[2])), argv[3]);
     if (argc < 3 || std::strcmp(argv[1], "play") != 0) {
-        std::fprintf(stderr, "usage: %s play ID@MS,... [--rec-file RAW] [--idle-check MS] | dump ID FILE\n", argv[0]);
+        std::fprintf(stderr, "usage: %s play ID@MS,...|- [--rec-file RAW] [--idle-check MS] | dump ID FILE\n", argv[0]);
         return 2;
     }
     const char *recording = nullptr;
@@ -164,7 +173,8 @@ int main(int argc, char **argv)
             idleCheck = std::chrono::milliseconds(std::atoi(argv[i + 1]));
     }
     try {
-        return play(parseSchedule(argv[2]), recording, idleCheck);
+        const std::string schedule = argv[2];
+        return play(schedule == "-" ? std::vector<Cue> {} : parseSchedule(schedule), recording, idleCheck);
     } catch (const std::exception &error) {
         std::fprintf(stderr, "%s\n", error.what());
         return 2;

@@ -148,13 +148,19 @@ INSTANTIATE_TEST_SUITE_P(
 
 // Every truncation of the bounce cue: playable exactly when its samples are
 // all there, and never read past the end (the sanitizer build checks that).
+// Only the whole file may go to a player that reads as far as its header says.
 TEST(WavImage, TruncatedCuePlaysOnlyWithAllItsSamples)
 {
     const std::size_t samplesEnd = 44 + 1086;
     for (std::size_t size = 0; size <= bounceCue.size(); ++size) {
         const Bytes prefix(bounceCue.begin(), bounceCue.begin() + static_cast<std::ptrdiff_t>(size));
         EXPECT_EQ(WavImage::parse(prefix).has_value(), size >= samplesEnd) << "size " << size;
+        EXPECT_EQ(WavImage::holdsWholeFile(prefix), size == bounceCue.size()) << "size " << size;
     }
+    // Bytes with no RIFF header are read only as far as the 8 that tell so.
+    EXPECT_EQ(WavImage::claimedSize(Bytes(8, 'x').data()), 8u);
+    EXPECT_TRUE(WavImage::holdsWholeFile(Bytes(8, 'x')));
+    EXPECT_EQ(WavImage::claimedSize(riff({pcm8(), data(4)}, 0xffffffffu).data()), 0x100000007u);
 }
 
 } // namespace
