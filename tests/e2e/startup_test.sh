@@ -2,6 +2,8 @@
 # The real program under a real X server and sound server: the startup drop
 # settles with title "10" and the ball on the bottom edge, one release cue
 # and ten bounce cues are heard, and the close button ends it with status 0.
+#
+#   startup_test.sh ZORBEL [pulseaudio|pipewire]
 set -uo pipefail
 zorbel=$1
 here=$(cd "$(dirname "$0")" && pwd)
@@ -15,7 +17,7 @@ trap cleanup EXIT
 fail() { echo "FAIL: $*" >&2; exit 1; }
 
 xvfb_start || exit 1
-pulse_start || exit 1
+pulse_start "${2:-pulseaudio}" || exit 1
 pulse_record_start "$work/rec.raw" || exit 1
 
 zorbel_start "$zorbel" "$work/stderr" || exit 1
