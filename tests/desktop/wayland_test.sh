@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Zorbel as a native Wayland client of a headless Weston: it names its desktop
 # entry as the app id, its startup drop counts 1 to 10 in the title, and
-# SIGTERM ends it with status 0 and nothing on stderr. Needs weston and
-# qt6-wayland.
+# SIGTERM ends it with status 0 and nothing on stderr; the compositor going
+# away (as at logout) ends it at once with status 1 and one line. Needs weston
+# and qt6-wayland.
 set -uo pipefail
 zorbel=$1
 here=$(cd "$(dirname "$0")" && pwd)
@@ -58,4 +59,17 @@ kill -TERM "$ZORBEL_PID"
 zorbel_wait_exit 10 || fail "SIGTERM did not end the program"
 [ "$ZORBEL_STATUS" = 0 ] || fail "exit status $ZORBEL_STATUS after SIGTERM"
 [ ! -s "$work/stderr" ] || fail "the program wrote to stderr"
-echo "wayland: app id org.zorbel.Zorbel, titles $(titles_so_far), SIGTERM ended it with status 0"
+titles=$(titles_so_far)
+
+env -u DISPLAY WAYLAND_DISPLAY=zorbel-test QT_QPA_PLATFORM=wayland "$zorbel" 2>"$work/stderr" &
+ZORBEL_PID=$!
+second_window() { [ "$(requests set_app_id | wc -l)" -ge 2 ]; }
+pulse_wait_for 100 second_window || fail "the second window never appeared"
+kill "$WESTON_PID"
+wait "$WESTON_PID" 2>/dev/null
+WESTON_PID=
+zorbel_wait_exit 2 || fail "the program outlived its compositor by 2 s"
+[ "$ZORBEL_STATUS" = 1 ] || fail "exit status $ZORBEL_STATUS after the compositor went away"
+[ "$(wc -l <"$work/stderr")" -le 1 ] || fail "more than one line on stderr after the compositor went away"
+echo "wayland: app id org.zorbel.Zorbel, titles $titles, SIGTERM ended it with status 0," \
+    "the compositor's end with status 1"
