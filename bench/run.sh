@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Zorbel's benchmarks, side by side with a bare Qt window (the floor) and
-# small X programs (the peers), on a private X server and sound server:
+# small X programs (the peers), on a private X server and sound server (the
+# cues also through PipeWire, each server with a plain stream beside them):
 #
 #   bench/run.sh [RUNS]
 #
@@ -22,8 +23,9 @@ build=${ZORBEL_BENCH_BUILD:-$top/build-bench}
 results=$top/bench/results
 
 packages=(
-    build-essential cmake ninja-build pkg-config qt6-base-dev qt6-multimedia-dev libpulse-dev
+    build-essential cmake ninja-build pkg-config qt6-base-dev libpulse-dev
     libxcb-damage0-dev xvfb xdotool pulseaudio pulseaudio-utils x11-apps oneko gnuplot-nox python3
+    pipewire pipewire-pulse wireplumber dbus-daemon
     g++-mingw-w64-x86-64-posix wine wine64 fonts-wine
 )
 source "$top/tools/install-missing.sh"
@@ -76,9 +78,14 @@ sound_wine() {
         awk '{ print "who=sound_wine", "id=" $2, "call_ms=" $4 }' >>"$raw"
 }
 
+# The cues through server $1 (pulseaudio or pipewire), started for this run
+# alone, played by Zorbel's player or by a plain stream ($2: zorbel or floor).
 sound() {
-    "$build/bench/soundtiming" "$1" 20 400 |
-        awk -v who="sound_$1" '{ print "who=" who, "id=" $2, "call_ms=" $4, "onset_ms=" $6 }' >>"$raw"
+    (
+        trap pulse_stop EXIT
+        pulse_start "$1" >/dev/null
+        "$build/bench/soundtiming" "$2" 20 400
+    ) | awk -v who="sound_$2_$1" '{ print "who=" who, "id=" $2, "call_ms=" $4, "onset_ms=" $6, "gap_ms=" $8 }' >>"$raw"
 }
 
 # Idle is measured only where it is reported; the other runs end quickly.
@@ -91,11 +98,13 @@ steps=(
     "measure bare_animate --ball --title 10 ${short[*]} -- $bare --animate"
     "PULSE_SERVER=unix:$work/no-server measure zorbel_silent --ball --title 10 ${short[*]} -- $zorbel"
     "ZORBEL_TICK_TRACE=$work/ticks/drop.ROUND measure zorbel_ticks --ball --title 10 ${short[*]} -- $build/bench/ZorbelTickTrace"
-    "sound zorbel"
+    "sound pulseaudio zorbel"
+    "sound pipewire zorbel"
     "measure zorbel_wine --ball --title 10 ${short[*]} -- $wine_zorbel"
     "ZORBEL_TICK_TRACE=Z:$work/wine-ticks/drop.ROUND measure zorbel_wine_ticks --ball --title 10 ${short[*]} -- $wine_ticktrace"
     "sound_wine"
-    "sound floor"
+    "sound pulseaudio floor"
+    "sound pipewire floor"
 )
 for round in $(seq "$runs"); do
     echo "bench: round $round of $runs" >&2

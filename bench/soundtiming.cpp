@@ -9,19 +9,19 @@
 // Plays CUES cues, release and bounce in turn, SPACING_MS apart, so each
 // starts in silence. One line per cue:
 //
-//   cue ID call_ms CALL onset_ms ONSET
+//   cue ID call_ms CALL onset_ms ONSET gap_ms GAP
 //
 // CALL is how long the play call held the caller. ONSET is from the call to
 // the cue's first loud sample in the recording, placed in time by when its
 // block of the recording arrived here, so it includes the recording's own
-// path; the floor measures that path too. Needs PULSE_SERVER pointing at a
-// server with a sink named nullsink (tests/lib/pulse.sh).
+// path; the floor measures that path too. GAP is how much of the cue, in
+// 1 ms blocks from that onset to its end, is missing from the recording (a
+// block the cue fills that the recording leaves near silent). Needs
+// PULSE_SERVER pointing at a PulseAudio or pipewire-pulse server with a sink
+// named nullsink (tests/lib/pulse.sh).
 
 #include "moddichiarazionicomuni.h"
 #include "wavimage.h"
-
-#include <QCoreApplication>
-#include <QFile>
 
 #include <pulse/error.h>
 #include <pulse/simple.h>
@@ -57,17 +57,26 @@ double ms(Clock::duration d)
     std::exit(2);
 }
 
-QByteArray resource(std::int16_t id)
+// A cue's samples as 16-bit values at the recording's rate.
+std::vector<double> asRecorded(const zorbel::sound::WavImage &wav)
 {
-    QFile file(QStringLiteral(":/CUSTOM/%1").arg(id));
-    if (!file.open(QIODevice::ReadOnly))
-        die("no embedded cue " + std::to_string(id));
-    return file.readAll();
+    const int bytesPerSample = wav.bitsPerSample / 8;
+    const std::size_t frames = wav.samples.size() / std::size_t(wav.bytesPerFrame());
+    std::vector<double> out(frames * recordRate / std::size_t(wav.sampleRate));
+    for (std::size_t i = 0; i < out.size(); ++i) {
+        const std::size_t at = i * std::size_t(wav.sampleRate) / recordRate * std::size_t(wav.bytesPerFrame());
+        out[i] = bytesPerSample == 1 ? (wav.samples[at] - 128) * 256.0
+                                     : double(std::int16_t(wav.samples[at] | wav.samples[at + 1] << 8));
+    }
+    return out;
 }
 
-std::span<const std::uint8_t> bytes(const QByteArray &data)
+double rms(const double *samples, std::size_t count)
 {
-    return { reinterpret_cast<const std::uint8_t *>(data.constData()), std::size_t(data.size()) };
+    double sum = 0;
+    for (std::size_t i = 0; i < count; ++i)
+        sum += samples[i] * samples[i];
+    return std::sqrt(sum / double(count));
 }
 
 // The null sink's monitor, read in 1 ms blocks on a thread of its own; each
@@ -97,9 +106,13 @@ public:
         pa_simple_free(m_stream);
     }
 
-    // The time the first loud sample at or after `from` was played, or the
-    // time point's epoch when none came within `within`.
-    Clock::time_point firstLoud(Clock::time_point from, Clock::duration within) const
+    struct Loud {
+        Clock::time_point when; // the epoch when nothing loud came
+        std::size_t sample = 0;
+    };
+
+    // The first loud sample at or after `from` that came within `within`.
+    Loud firstLoud(Clock::time_point from, Clock::duration within) const
     {
         std::lock_guard lock(m_mutex);
         for (std::size_t block = 0; block < m_arrivals.size(); ++block) {
@@ -111,10 +124,30 @@ public:
             for (int i = 0; i < recordBlockFrames; ++i) {
                 const std::size_t at = block * recordBlockFrames + std::size_t(i);
                 if (std::abs(int { m_samples[at] }) > loud)
-                    return arrived - std::chrono::microseconds((recordBlockFrames - 1 - i) * 1000000LL / recordRate);
+                    return { arrived - std::chrono::microseconds((recordBlockFrames - 1 - i) * 1000000LL / recordRate),
+                             at };
             }
         }
         return {};
+    }
+
+    // Milliseconds of `cue`, laid over the recording from `start`, that the
+    // recording is missing.
+    int gapMs(const std::vector<double> &cue, std::size_t start) const
+    {
+        std::lock_guard lock(m_mutex);
+        std::vector<double> heard(recordBlockFrames);
+        int missing = 0;
+        for (std::size_t at = 0; at + recordBlockFrames <= cue.size(); at += recordBlockFrames) {
+            const double meant = rms(cue.data() + at, recordBlockFrames);
+            if (meant < loud || start + at + recordBlockFrames > m_samples.size())
+                continue;
+            for (int i = 0; i < recordBlockFrames; ++i)
+                heard[std::size_t(i)] = m_samples[start + at + std::size_t(i)];
+            if (rms(heard.data(), heard.size()) < meant / 4)
+                ++missing;
+        }
+        return missing;
     }
 
 private:
@@ -181,21 +214,22 @@ private:
 
 int main(int argc, char **argv)
 {
-    QCoreApplication app(argc, argv);
     if (argc != 4 || (std::strcmp(argv[1], "zorbel") != 0 && std::strcmp(argv[1], "floor") != 0))
         die("usage: soundtiming zorbel|floor CUES SPACING_MS");
     const bool floor = std::strcmp(argv[1], "floor") == 0;
     const int cues = std::atoi(argv[2]);
     const auto spacing = std::chrono::milliseconds(std::atoi(argv[3]));
 
-    const QByteArray images[] = { resource(zorbel::sound::releaseSound), resource(zorbel::sound::bounceSound) };
     const std::int16_t ids[] = { zorbel::sound::releaseSound, zorbel::sound::bounceSound };
+    const std::vector<std::uint8_t> images[] = { zorbel::sound::LoadResData(ids[0]), zorbel::sound::LoadResData(ids[1]) };
     std::vector<zorbel::sound::WavImage> wavs;
-    for (const QByteArray &image : images) {
-        const auto wav = zorbel::sound::WavImage::parse(bytes(image));
+    std::vector<std::vector<double>> recordedForms;
+    for (const auto &image : images) {
+        const auto wav = zorbel::sound::WavImage::parse(image);
         if (!wav)
             die("an embedded cue is not a WAV file");
         wavs.push_back(*wav);
+        recordedForms.push_back(asRecorded(*wav));
     }
 
     Recorder recorder;
@@ -208,6 +242,7 @@ int main(int argc, char **argv)
         Clock::duration took;
         int firstLoudFrame; // where the cue itself first gets loud
         int rate;
+        std::size_t which;
     };
     std::vector<Play> plays;
     const Clock::time_point start = Clock::now() + std::chrono::milliseconds(200);
@@ -229,19 +264,24 @@ int main(int argc, char **argv)
             plain->play(wav.samples);
         else
             sounds->PlaySoundResource(ids[which]);
-        plays.push_back({ ids[which], called, Clock::now() - called, firstLoudFrame, wav.sampleRate });
+        plays.push_back({ ids[which], called, Clock::now() - called, firstLoudFrame, wav.sampleRate, which });
     }
     std::this_thread::sleep_for(spacing + std::chrono::milliseconds(300));
 
     for (const Play &play : plays) {
-        const Clock::time_point heard = recorder.firstLoud(play.called - std::chrono::milliseconds(5),
-                                                           std::chrono::milliseconds(300));
+        const Recorder::Loud heard = recorder.firstLoud(play.called - std::chrono::milliseconds(5),
+                                                        std::chrono::milliseconds(300));
         const double cueOffsetMs = 1000.0 * play.firstLoudFrame / play.rate;
-        if (heard == Clock::time_point {})
-            std::printf("cue %d call_ms %.3f onset_ms none\n", play.id, ms(play.took));
-        else
-            std::printf("cue %d call_ms %.3f onset_ms %.2f\n", play.id, ms(play.took),
-                        ms(heard - play.called) - cueOffsetMs);
+        if (heard.when == Clock::time_point {}) {
+            std::printf("cue %d call_ms %.3f onset_ms none gap_ms none\n", play.id, ms(play.took));
+            continue;
+        }
+        const std::size_t offset = std::size_t(play.firstLoudFrame) * recordRate / std::size_t(play.rate);
+        const std::string gap = heard.sample >= offset
+            ? std::to_string(recorder.gapMs(recordedForms[play.which], heard.sample - offset))
+            : "none";
+        std::printf("cue %d call_ms %.3f onset_ms %.2f gap_ms %s\n", play.id, ms(play.took),
+                    ms(heard.when - play.called) - cueOffsetMs, gap.c_str());
     }
     std::fflush(stdout);
     sounds.reset();
