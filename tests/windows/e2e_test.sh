@@ -1,11 +1,12 @@
 #!/usr/bin/env bash
 # Zorbel.exe under Wine, on a private X server and sound server: the startup
 # drop settles on "10" with the ball on the floor and the button 45 px in
-# from the client's corner, one release and ten bounce cues are heard, a still
-# drop from Top 150 counts 10 again, and the close button ends it with status
-# 0, as do Tab and Enter, and Alt+F4. Without winmm.dll it still opens its
-# window, and its first sound ends it through the fatal-error path: a message
-# box, then status 1. At 192 DPI the window and its layout are twice the size.
+# from the client's corner, one release and ten bounce cues are heard, and a
+# still drop from Top 150 counts 10 again, also when the window loses the
+# foreground while the ball is held. The close button, Tab and Enter, and
+# Alt+F4 end it with status 0. Without winmm.dll it still opens its window,
+# and its first sound ends it through the fatal-error path: a message box,
+# then status 1. At 192 DPI the window and its layout are twice the size.
 set -uo pipefail
 exe=$1
 here=$(cd "$(dirname "$0")" && pwd)
@@ -51,17 +52,31 @@ zorbel_wait_title 10 15 || fail "the drop from 150 did not count 10"
 sleep 1
 [ "$(zorbel_title)" = 10 ] || fail "the count went on to $(zorbel_title)"
 
-zorbel_close || fail "the close button did not end the program with status 0"
-[ -s "$work/stderr" ] && { echo "stderr of the program:" >&2; cat "$work/stderr" >&2; }
+# Held at Top 150 again, while another program comes to the foreground: the
+# ball is let go then, though the button is still down.
+xdotool mousemove --window "$ZORBEL_WINDOW" 439 391 mousedown 1 sleep 0.05 \
+    mousemove --window "$ZORBEL_WINDOW" 439 $((391 - 354 + 150))
+wine notepad >/dev/null 2>&1 &
+other=$!
+zorbel_wait_title 1 10 || fail "the ball stayed held when the window lost the foreground"
+zorbel_wait_title 10 15 || fail "the ball let go in the background did not count 10"
+xdotool mouseup 1
+kill $other
+zorbel_kill
 
-# The keyboard and the window's own close end it like the button: Tab takes
-# the focus from the ball to the button, and Enter clicks it; Alt+F4.
-for keys in "Tab Return" "alt+F4"; do
+# Every way to end it ends it with status 0: the close button; Tab from the
+# ball to the button and Enter; Alt+F4.
+for way in button "Tab Return" alt+F4; do
     zorbel_start "$zorbel" "$work/stderr" || exit 1
-    # A click on the bare window gives it the keyboard; no window manager does.
-    xdotool mousemove --window "$ZORBEL_WINDOW" 100 200 click 1 sleep 0.3 key $keys 2>/dev/null
-    zorbel_wait_exit 10 && [ "$ZORBEL_STATUS" = 0 ] || fail "$keys did not end the program with status 0"
+    if [ "$way" = button ]; then
+        zorbel_close || fail "the close button did not end the program with status 0"
+    else
+        # A click on the bare window gives it the keyboard; no window manager does.
+        xdotool mousemove --window "$ZORBEL_WINDOW" 100 200 click 1 sleep 0.3 key $way 2>/dev/null
+        zorbel_wait_exit 10 && [ "$ZORBEL_STATUS" = 0 ] || fail "$way did not end the program with status 0"
+    fi
 done
+[ -s "$work/stderr" ] && { echo "stderr of the program:" >&2; cat "$work/stderr" >&2; }
 
 # Without the multimedia library.
 WINEDLLOVERRIDES="$WINEDLLOVERRIDES;winmm=d" zorbel_start "$zorbel" "$work/stderr" ||
@@ -81,4 +96,4 @@ size=$(xwininfo -id "$ZORBEL_WINDOW" | awk '/Width:/ { w = $2 } /Height:/ { h = 
 [ "$size" = 1216x856 ] || fail "client area $size at 192 DPI"
 zorbel_wait_title 10 20 || fail "the startup drop at 192 DPI did not settle on 10"
 
-echo "windows e2e: settled on 10, heard: $ZORBEL_CUES, drop from 150 counted 10, closed with 0; keyboard and Alt+F4 closed with 0; without winmm: status 1; 192 DPI: 1216x856, 10"
+echo "windows e2e: settled on 10, heard: $ZORBEL_CUES, drop from 150 counted 10, let go in the background; button, keyboard and Alt+F4 closed with 0; without winmm: status 1; 192 DPI: 1216x856, 10"

@@ -243,7 +243,15 @@ LRESULT Form1::handle(UINT message, WPARAM wParam, LPARAM lParam)
             const HWND focus = GetFocus();
             if (focus && IsChild(m_window, focus))
                 m_focus = focus;
+            letGoOfMouse();
         }
+        break;
+    case WM_CANCELMODE:
+        letGoOfMouse();
+        break;
+    case WM_SIZE:
+        if (wParam == SIZE_MINIMIZED)
+            letGoOfMouse();
         break;
     case WM_SETFOCUS:
         // The ball comes first in the tab order.
@@ -266,6 +274,15 @@ LRESULT Form1::handle(UINT message, WPARAM wParam, LPARAM lParam)
         return 0;
     }
     return DefWindowProcW(m_window, message, wParam, lParam);
+}
+
+// A window sent to the background, minimised or interrupted by a dialog
+// keeps no press on the ball: taking the mouse from it lets the ball go now,
+// where the release of that press might never reach it.
+void Form1::letGoOfMouse()
+{
+    if (GetCapture() == picBounce.window())
+        ReleaseCapture();
 }
 
 void Form1::drawButton(const DRAWITEMSTRUCT &item) const

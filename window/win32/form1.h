@@ -55,6 +55,7 @@ private:
     HWND createWindow();
     HWND createButton();
     SIZE clientSize() const;
+    void letGoOfMouse();
     void drawButton(const DRAWITEMSTRUCT &item) const;
     void changeScale(UINT dpi, const RECT &suggested);
 
