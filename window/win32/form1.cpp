@@ -123,7 +123,8 @@ HWND Form1::createWindow()
         windowClass.lpfnWndProc = windowProcedure;
         windowClass.hInstance = GetModuleHandleW(nullptr);
         windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-        windowClass.hbrBackground = static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH));
+        // Lives as long as the class, that is as long as the program.
+        windowClass.hbrBackground = CreateSolidBrush(colour(design::background));
         windowClass.lpszClassName = className;
         return RegisterClassExW(&windowClass);
     }();
