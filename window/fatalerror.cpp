@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
+#include <string>
 
 namespace zorbel {
 namespace {
@@ -28,7 +29,7 @@ void fatalError(std::string_view message)
     platform::stopEvents();
     std::fprintf(stderr, "Zorbel: fatal error: %.*s\n", static_cast<int>(message.size()), message.data());
     std::fflush(stderr);
-    platform::showError(message);
+    platform::showError("Errore di esecuzione: " + std::string(message));
     // Nothing is left to save, and unwinding would run destructors on a
     // model in an unknown state.
     std::_Exit(EXIT_FAILURE);

@@ -23,9 +23,9 @@ namespace platform {
 // even from the message box's own event loop.
 void stopEvents();
 
-// Shows the message where the user can see it; returns when it is dismissed,
-// or at once where there is nowhere to show it.
-void showError(std::string_view message);
+// Shows the text, in the user's language, where the user can see it;
+// returns when it is dismissed, or at once where there is nowhere to show it.
+void showError(std::string_view text);
 
 } // namespace platform
 

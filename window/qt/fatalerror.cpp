@@ -34,12 +34,11 @@ void stopEvents()
     }
 }
 
-void showError(std::string_view message)
+void showError(std::string_view text)
 {
     if (!qApp || !hasDisplay())
         return;
-    QMessageBox::critical(nullptr, QStringLiteral("Zorbel"),
-        QStringLiteral("Errore di esecuzione: %1").arg(QString::fromUtf8(message.data(), qsizetype(message.size()))));
+    QMessageBox::critical(nullptr, QStringLiteral("Zorbel"), QString::fromUtf8(text.data(), qsizetype(text.size())));
 }
 
 } // namespace zorbel::platform

@@ -4,7 +4,6 @@
 
 #include <windows.h>
 
-#include <string>
 
 namespace zorbel::platform {
 namespace {
@@ -25,10 +24,9 @@ void stopEvents()
     EnumThreadWindows(GetCurrentThreadId(), disable, 0);
 }
 
-void showError(std::string_view message)
+void showError(std::string_view text)
 {
-    const std::wstring text = widen("Errore di esecuzione: " + std::string(message));
-    MessageBoxW(nullptr, text.c_str(), L"Zorbel", MB_OK | MB_ICONERROR | MB_TASKMODAL | MB_SETFOREGROUND);
+    MessageBoxW(nullptr, widen(text).c_str(), L"Zorbel", MB_OK | MB_ICONERROR | MB_TASKMODAL | MB_SETFOREGROUND);
 }
 
 } // namespace zorbel::platform
