@@ -18,6 +18,13 @@
 
 WINE_DIR=
 
+# Debian's Wine keeps a prefix's server socket in a temp folder that the
+# prefix names, under the prefix's device and inode; nothing removes it.
+wine_forget_server() {
+    [ -f "$1/wineserver" ] &&
+        rm -rf "${TMPDIR:-/tmp}/$(cat "$1/wineserver")/server-$(stat -c %D "$1")-$(printf %x "$(stat -c %i "$1")")"
+}
+
 # Builds the template once; a lock keeps parallel tests from building it twice.
 wine_template() {
     local template=${ZORBEL_WINE_TEMPLATE:-${TMPDIR:-/tmp}/zorbel-wine-$(id -u)}
@@ -37,6 +44,7 @@ wine_template() {
                 cat "$template.log" >&2
                 exit 1
             fi
+            wine_forget_server "$template"
             echo "$stamp" >"$template/.zorbel-stamp"
         fi
     ) 9>"$template.lock" || return 1
@@ -74,11 +82,7 @@ wine_stop() {
         local prefix=$WINE_DIR/prefix
         WINEPREFIX=$prefix wineserver --kill 2>/dev/null
         WINEPREFIX=$prefix wineserver --wait 2>/dev/null
-        # Debian's Wine keeps each prefix's server socket in a temp folder
-        # that the prefix names, under the prefix's device and inode.
-        if [ -f "$prefix/wineserver" ]; then
-            rm -rf "/tmp/$(cat "$prefix/wineserver")/server-$(stat -c %D "$prefix")-$(printf %x "$(stat -c %i "$prefix")")"
-        fi
+        wine_forget_server "$prefix"
         rm -rf "$WINE_DIR"
         WINE_DIR=
     fi
