@@ -55,8 +55,8 @@ constexpr auto latestStart = 100ms;
 
 // This long after the last cue has played out the stream is paused, so the
 // sink may go idle and the server stops serving it while the program rests.
-// Resuming costs PipeWire about 10 ms at the next cue, so cues that follow
-// one another closer than this never pay it.
+// Not sooner: the cues of one drop would switch the stream off and on, and a
+// cue that comes while PipeWire is still switching it off starts late.
 constexpr auto pauseAfter = 10s;
 
 // Silence written after each cue: PipeWire's converter holds back the last
@@ -185,10 +185,20 @@ private:
     static void onStreamState(pa_stream *stream, void *self)
     {
         auto *connection = static_cast<Connection *>(self);
-        // Playing from the start: the first cue comes soon.
-        if (pa_stream_get_state(stream) == PA_STREAM_READY)
+        switch (pa_stream_get_state(stream)) {
+        case PA_STREAM_READY:
+            // Playing from the start: the first cue comes soon.
             connection->pauseLater({});
-        connection->start();
+            connection->start();
+            break;
+        case PA_STREAM_FAILED:
+            // Tried again at the next cue.
+            connection->warnOnce(std::string("the sound server refused the cues' stream (")
+                                 + pa_strerror(pa_context_errno(connection->m_context)) + "); the sound cues stay silent");
+            break;
+        default:
+            break;
+        }
     }
 
     static void onAnswer(pa_stream *, int, void *self) { --static_cast<Connection *>(self)->m_unanswered; }

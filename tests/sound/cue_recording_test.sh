@@ -119,13 +119,13 @@ if [ "$bounce_first" != "B B" ]; then
     fail=1
 fi
 
-# The driver as a program that plays each cue written to it ($1 names the run).
+# The driver as a program that plays each cue written to it ($run names the run).
 driver_start() {
-    mkfifo "$work/cues.$1"
-    "$driver" play - <"$work/cues.$1" >"$work/$1.out" 2>"$work/$1.err" &
+    mkfifo "$work/cues.$run"
+    "$driver" play - <"$work/cues.$run" >"$work/$run.out" 2>"$work/$run.err" &
     driver_pid=$!
     # Holds the pipe open between cues; the driver ends when it is gone.
-    sleep infinity >"$work/cues.$1" &
+    sleep infinity >"$work/cues.$run" &
     keeper=$!
 }
 cue() {
@@ -158,7 +158,7 @@ stream_listed() {
 # The server goes away with the stream playing and comes back on the same
 # socket: the cue without it stays silent, the next ones play.
 run=server-restarted
-driver_start "$run"
+driver_start
 cue 103
 sleep 0.5
 pulse_server_stop
@@ -181,7 +181,7 @@ echo "after the server came back: $after_restart"
 # The mixer shows the stream under the program's desktop names and keeps a
 # volume set for it by them, for the next start.
 for run in volume-set volume-restored; do
-    driver_start "$run"
+    driver_start
     cue 102
     pulse_wait_for 50 stream_listed || true
     read -r index volume names <<<"$(zorbel_stream)"
