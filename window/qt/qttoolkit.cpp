@@ -16,36 +16,11 @@
 #include <string>
 
 namespace zorbel {
-namespace {
-
-// Far beyond any screen, yet well inside int: a ball thrown miles away is
-// simply not drawn.
-constexpr float farthestPixel = 1 << 20;
-
-int toPixel(float coordinate)
-{
-    return static_cast<int>(std::lrint(std::clamp(coordinate, -farthestPixel, farthestPixel)));
-}
-
-} // namespace
 
 QtElement::QtElement(QWidget &widget)
-    : m_widget(widget)
-    , m_left(static_cast<float>(widget.x()))
-    , m_top(static_cast<float>(widget.y()))
+    : PlacedElement(static_cast<float>(widget.x()), static_cast<float>(widget.y()))
+    , m_widget(widget)
 {
-}
-
-void QtElement::setLeft(float left)
-{
-    m_left = left;
-    place();
-}
-
-void QtElement::setTop(float top)
-{
-    m_top = top;
-    place();
 }
 
 float QtElement::Height() const
@@ -58,16 +33,9 @@ void QtElement::setVisible(bool visible)
     m_widget.setVisible(visible);
 }
 
-void QtElement::Move(float left, float top)
-{
-    m_left = left;
-    m_top = top;
-    place();
-}
-
 void QtElement::place()
 {
-    const QPoint pixel(toPixel(m_left), toPixel(m_top));
+    const QPoint pixel(nearestPixel(Left()), nearestPixel(Top()));
     if (m_widget.pos() != pixel)
         m_widget.move(pixel);
 }

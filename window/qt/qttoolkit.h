@@ -1,5 +1,6 @@
 #pragma once
 
+#include "placedelement.h"
 #include "toolkit.h"
 
 #include <QSocketNotifier>
@@ -11,27 +12,18 @@ class QWidget;
 // The toolkit the ball logic runs on, made of Qt widgets and timers.
 namespace zorbel {
 
-// A widget seen as a toolkit element. Qt places widgets at whole pixels, but
-// the ball logic compares positions it wrote with positions it reads back, so
-// the element keeps the exact floats and only draws at the rounded pixel.
-class QtElement final : public toolkit::Element {
+// A widget seen as a toolkit element.
+class QtElement final : public PlacedElement {
 public:
     explicit QtElement(QWidget &widget);
 
-    float Left() const override { return m_left; }
-    float Top() const override { return m_top; }
-    void setLeft(float left) override;
-    void setTop(float top) override;
     float Height() const override;
     void setVisible(bool visible) override;
-    void Move(float left, float top) override;
 
 private:
-    void place();
+    void place() override;
 
     QWidget &m_widget;
-    float m_left;
-    float m_top;
 };
 
 // A periodic timer whose ticks run a handler. Periods under 10 ms are raised

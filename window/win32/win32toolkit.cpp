@@ -10,10 +10,6 @@
 namespace zorbel {
 namespace {
 
-// Far beyond any screen, yet well inside int: a ball thrown miles away is
-// simply not drawn.
-constexpr double farthestPixel = 1 << 20;
-
 // timeBeginPeriod and timeEndPeriod, looked up rather than imported: the
 // multimedia library is not needed to start, and without it the timers
 // merely tick at the system's resolution.
@@ -57,29 +53,16 @@ std::wstring widen(std::string_view utf8)
 
 int PixelScale::toDevice(double logical) const
 {
-    return static_cast<int>(std::lrint(std::clamp(logical * m_factor, -farthestPixel, farthestPixel)));
+    return PlacedElement::nearestPixel(logical * m_factor);
 }
 
 Win32Element::Win32Element(HWND window, design::Rect design, const PixelScale &scale)
-    : m_window(window)
+    : PlacedElement(static_cast<float>(design.left), static_cast<float>(design.top))
+    , m_window(window)
     , m_width(design.width)
     , m_height(design.height)
     , m_scale(scale)
-    , m_left(static_cast<float>(design.left))
-    , m_top(static_cast<float>(design.top))
 {
-    place();
-}
-
-void Win32Element::setLeft(float left)
-{
-    m_left = left;
-    place();
-}
-
-void Win32Element::setTop(float top)
-{
-    m_top = top;
     place();
 }
 
@@ -88,16 +71,9 @@ void Win32Element::setVisible(bool visible)
     ShowWindow(m_window, visible ? SW_SHOWNA : SW_HIDE);
 }
 
-void Win32Element::Move(float left, float top)
-{
-    m_left = left;
-    m_top = top;
-    place();
-}
-
 void Win32Element::place()
 {
-    SetWindowPos(m_window, nullptr, m_scale.toDevice(m_left), m_scale.toDevice(m_top), m_scale.toDevice(m_width),
+    SetWindowPos(m_window, nullptr, m_scale.toDevice(Left()), m_scale.toDevice(Top()), m_scale.toDevice(m_width),
         m_scale.toDevice(m_height), SWP_NOZORDER | SWP_NOACTIVATE);
 }
 

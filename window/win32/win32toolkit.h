@@ -1,6 +1,7 @@
 #pragma once
 
 #include "design.h"
+#include "placedelement.h"
 #include "toolkit.h"
 
 #include <windows.h>
@@ -28,32 +29,22 @@ private:
     double m_factor = 1;
 };
 
-// A child window seen as a toolkit element. Windows places windows at whole
-// pixels, but the ball logic compares positions it wrote with positions it
-// reads back, so the element keeps the exact floats and only draws at the
-// rounded pixel.
-class Win32Element final : public toolkit::Element {
+// A child window seen as a toolkit element, placed in device pixels.
+class Win32Element final : public PlacedElement {
 public:
     Win32Element(HWND window, design::Rect design, const PixelScale &scale);
 
-    float Left() const override { return m_left; }
-    float Top() const override { return m_top; }
-    void setLeft(float left) override;
-    void setTop(float top) override;
     float Height() const override { return static_cast<float>(m_height); }
     void setVisible(bool visible) override;
-    void Move(float left, float top) override;
 
-    // Places the window again, after the scale has changed.
-    void place();
+    // Also called again after the scale has changed.
+    void place() override;
 
 private:
     HWND m_window;
     int m_width;
     int m_height;
     const PixelScale &m_scale;
-    float m_left;
-    float m_top;
 };
 
 // A periodic timer whose ticks run a handler; the owner window passes its
