@@ -4,9 +4,9 @@
 # each starts at once, sounds whole unless the next one cuts it, and a cut cue
 # ends where the next begins. Also checks that the player never holds up the
 # caller and leaves the process without wake-ups once the cues are over; that
-# the mixer shows its stream under the program's desktop names and gives a
-# volume set for it back at the next start; and that cues play again once a
-# server that went away is back.
+# all cues go over one connection and one stream, which the mixer shows under
+# the program's desktop names and gives a volume set for it back at the next
+# start; and that cues play again once a server that went away is back.
 #
 #   cue_recording_test.sh CUE_PLAYER_DRIVER pulseaudio|pipewire
 set -euo pipefail
@@ -140,7 +140,14 @@ driver_end() {
     cat "$work/$run.out" "$work/$run.err"
     [ "$status" = 0 ] || { echo "FAIL ($run): the driver exited with status $status"; fail=1; }
 }
-# "INDEX VOLUME NAMES..." of the driver's stream as the mixer lists it.
+# How many connections the driver holds to the server.
+zorbel_clients() {
+    pactl --format=json list clients | python3 -c '
+import json, sys
+print(sum(c["properties"].get("application.process.id") == sys.argv[1] for c in json.load(sys.stdin)))
+' "$driver_pid"
+}
+# "INDEX VOLUME NAMES..." of each of the driver's streams as the mixer lists them.
 zorbel_stream() {
     pactl --format=json list sink-inputs | python3 -c '
 import json, sys
@@ -178,13 +185,20 @@ echo "after the server came back: $after_restart"
 [ "$after_restart" = "B B" ] || { echo "FAIL: after the server came back, heard \"$after_restart\", not B B"; fail=1; }
 [ "$(wc -l <"$work/$run.err")" -le 1 ] || { echo "FAIL: more than one warning line"; fail=1; }
 
-# The mixer shows the stream under the program's desktop names and keeps a
-# volume set for it by them, for the next start.
+# One connection and one stream for all the cues; the mixer shows it under
+# the program's desktop names and keeps a volume set for it by them, for the
+# next start.
 for run in volume-set volume-restored; do
     driver_start
     cue 102
     pulse_wait_for 50 stream_listed || true
-    read -r index volume names <<<"$(zorbel_stream)"
+    cue 103
+    sleep 0.1
+    cue 102
+    streams=$(zorbel_stream)
+    [ "$(wc -l <<<"$streams") $(zorbel_clients)" = "1 1" ] ||
+        { echo "FAIL: the driver holds $(zorbel_clients) connections with these streams: $streams"; fail=1; }
+    read -r index volume names <<<"$streams"
     echo "$run: stream listed at $volume as $names"
     [ "$names" = "Zorbel org.zorbel.Zorbel org.zorbel.Zorbel game" ] || { echo "FAIL: the stream is listed as \"$names\""; fail=1; }
     if [ "$run" = volume-set ]; then
