@@ -1,7 +1,7 @@
 # A private X server for end-to-end tests. Source this file, then:
 #
 #   trap xvfb_stop EXIT
-#   xvfb_start          # exports DISPLAY and XDG_RUNTIME_DIR
+#   xvfb_start          # exports DISPLAY, XDG_RUNTIME_DIR and DBUS_SESSION_BUS_ADDRESS
 #
 # Or run it: `bash xvfb.sh PROGRAM ARGS...` runs one program under a private
 # X server and exits with its status.
@@ -16,6 +16,10 @@ xvfb_start() {
     mkdir -m700 "$XVFB_DIR/xdg"
     # Qt warns at start without a private runtime folder.
     export XDG_RUNTIME_DIR=${XDG_RUNTIME_DIR:-$XVFB_DIR/xdg}
+    # Without a session bus address, libdbus forks to run dbus-launch as Qt
+    # starts; a fork in a threaded sanitizer build can hang before its exec.
+    # An address with nothing behind it means no session bus, at once.
+    export DBUS_SESSION_BUS_ADDRESS=${DBUS_SESSION_BUS_ADDRESS:-unix:path=$XVFB_DIR/no-session-bus}
 
     # -displayfd picks a free display number and writes it once the server
     # accepts connections, so parallel tests never collide.
