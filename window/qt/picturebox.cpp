@@ -56,7 +56,7 @@ bool PictureBox::event(QEvent *event)
     case QEvent::Show:
         // A window that is unmapped or moved off the screen while shown (a
         // desktop switch) tells only its QWindow, which is made at show.
-        if (QWindow *shownIn = window()->windowHandle(); shownIn != m_watchedWindow) {
+        if (QWindow *shownIn = window()->windowHandle(); shownIn && shownIn != m_watchedWindow) {
             if (m_watchedWindow)
                 m_watchedWindow->removeEventFilter(this);
             m_watchedWindow = shownIn;
