@@ -23,6 +23,7 @@ PULSE_KIND=
 PULSE_DIR=
 PULSE_PID=           # the process that serves the PulseAudio protocol
 PULSE_OTHER_PIDS=()  # PipeWire and WirePlumber under pipewire-pulse
+PULSE_BUS=           # the servers' session bus, theirs alone
 PULSE_BUS_PID=
 PULSE_KEEPALIVE_PID=
 PULSE_RECORD_PID=
@@ -62,8 +63,8 @@ pulse_start() {
 context.objects = [ { factory = adapter args = { factory.name = support.null-audio-sink
     node.name = "nullsink" media.class = "Audio/Sink" audio.position = [ FL FR ] monitor.channel-volumes = true } } ]
 CONF
-        export DBUS_SESSION_BUS_ADDRESS=unix:path=$PULSE_DIR/run/bus
-        HOME=$PULSE_DIR/home dbus-daemon --session --nofork --nopidfile --address="$DBUS_SESSION_BUS_ADDRESS" 2>"$PULSE_DIR/dbus.log" &
+        PULSE_BUS=unix:path=$PULSE_DIR/run/bus
+        pulse_run dbus-daemon --session --nofork --nopidfile --address="$PULSE_BUS" 2>"$PULSE_DIR/dbus.log" &
         PULSE_BUS_PID=$!
         pulse_wait_for 50 test -S "$PULSE_DIR/run/bus" || { echo "pulse.sh: no session bus" >&2; return 1; }
         ;;
@@ -79,19 +80,19 @@ CONF
 pulse_server_start() {
     if [ "$PULSE_KIND" = pulseaudio ]; then
         # -n skips the default script, which would load suspend-on-idle.
-        HOME=$PULSE_DIR/home pulseaudio -n --daemonize=no --exit-idle-time=-1 --use-pid-file=no \
+        pulse_run pulseaudio -n --daemonize=no --exit-idle-time=-1 --use-pid-file=no \
             -L "module-null-sink sink_name=nullsink rate=44100" \
             -L "module-native-protocol-unix auth-anonymous=1" \
             -L "module-stream-restore" \
             2>>"$PULSE_DIR/server.log" &
         PULSE_PID=$!
     else
-        HOME=$PULSE_DIR/home pipewire 2>>"$PULSE_DIR/server.log" &
+        pulse_run pipewire 2>>"$PULSE_DIR/server.log" &
         PULSE_OTHER_PIDS=($!)
         pulse_wait_for 50 test -S "$PULSE_DIR/run/pipewire-0" || { pulse_server_failed; return 1; }
-        HOME=$PULSE_DIR/home wireplumber 2>>"$PULSE_DIR/server.log" &
+        pulse_run wireplumber 2>>"$PULSE_DIR/server.log" &
         PULSE_OTHER_PIDS+=($!)
-        HOME=$PULSE_DIR/home pipewire-pulse 2>>"$PULSE_DIR/server.log" &
+        pulse_run pipewire-pulse 2>>"$PULSE_DIR/server.log" &
         PULSE_PID=$!
     fi
     if ! pulse_wait_for 100 pactl info >/dev/null 2>&1; then
@@ -107,6 +108,11 @@ pulse_server_start() {
         pacat --playback --raw --format=s16le --channels=1 --rate=44100 --latency-msec=10 /dev/zero &
         PULSE_KEEPALIVE_PID=$!
     fi
+}
+
+# Runs a server process as itself (for $!), with its own HOME and session bus.
+pulse_run() {
+    HOME=$PULSE_DIR/home DBUS_SESSION_BUS_ADDRESS=${PULSE_BUS:-${DBUS_SESSION_BUS_ADDRESS:-}} exec "$@"
 }
 
 pulse_default_is_nullsink() {
@@ -151,6 +157,9 @@ pulse_thaw() {
 
 # Ends the server as a crash would, leaving its socket file and saved state.
 pulse_server_stop() {
+    # Runs from EXIT traps too: nothing here may end a `set -e` script early.
+    local -
+    set +e
     pulse_record_stop
     pulse_end_pid "$PULSE_KEEPALIVE_PID"
     PULSE_KEEPALIVE_PID=
@@ -173,9 +182,12 @@ pulse_end_pid() {
 
 # Stops everything pulse_start and pulse_record_start began; safe to call twice.
 pulse_stop() {
+    local -
+    set +e
     pulse_server_stop
     pulse_end_pid "$PULSE_BUS_PID"
     PULSE_BUS_PID=
+    PULSE_BUS=
     if [ -n "$PULSE_DIR" ]; then
         rm -rf "$PULSE_DIR"
         PULSE_DIR=
