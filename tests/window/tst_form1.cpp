@@ -28,6 +28,7 @@ private slots:
 
     void startsWithTheDesignLayout();
     void startupDropSettlesWithTitleTen();
+    void buttonKeepsItsPlaceWhenTheWindowIsResized();
     void closeButtonEndsTheProgram_data();
     void closeButtonEndsTheProgram();
     void pressHidesTheLabelAndTakesTheBall();
@@ -90,6 +91,14 @@ void TestForm1::startupDropSettlesWithTitleTen()
     QCOMPARE(m_form->windowTitle(), QStringLiteral("10"));
     QCOMPARE(m_form->ball().geometry(), QRect(399, 354, 80, 74));
     QCOMPARE(m_cues->played.size(), 11u);
+}
+
+// Only the load places the button, against the size the window had then.
+void TestForm1::buttonKeepsItsPlaceWhenTheWindowIsResized()
+{
+    m_form->resize(900, 700);
+    QTRY_COMPARE(m_form->size(), QSize(900, 700));
+    QCOMPARE(m_form->closeButton().geometry(), QRect(563, 383, 35, 35));
 }
 
 void TestForm1::closeButtonEndsTheProgram_data()
