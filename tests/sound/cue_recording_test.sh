@@ -85,7 +85,10 @@ if len(plays) == len(cues):
         if i + 1 < len(plays):
             asked = plays[i + 1]['at'] - play['at']
             heard = cues[i + 1]['at'] - cue['at']
-            check(abs(heard - asked) <= 20, f'cues {i} and {i + 1} were asked {asked:.1f} ms apart, heard {heard:.1f}')
+            # The first cue may start late while the connection settles
+            # (the sanitizer build on a busy machine); a cue held back behind
+            # an uncut one would be a whole cue, 98 ms or more, late.
+            check(abs(heard - asked) <= 50, f'cues {i} and {i + 1} were asked {asked:.1f} ms apart, heard {heard:.1f}')
             if asked < cue['full'] - 5:
                 # PipeWire starts a cue on its next 5.3 ms cycle. So close to
                 # its quiet end, an old cue fits the recording about as well
