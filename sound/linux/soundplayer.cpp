@@ -9,7 +9,9 @@
 #include <pulse/proplist.h>
 #include <pulse/rtclock.h>
 #include <pulse/stream.h>
+#include <pulse/timeval.h>
 
+#include <dlfcn.h>
 #include <pthread.h>
 #include <signal.h>
 
@@ -23,6 +25,7 @@
 #include <span>
 #include <string>
 #include <thread>
+#include <type_traits>
 #include <utility>
 #include <vector>
 
@@ -30,6 +33,11 @@
 // through pipewire-pulse) over one connection and one playback stream, kept
 // for the whole run. Everything that talks to the server runs on a thread of
 // its own: the caller only leaves the newest cue in a mailbox.
+//
+// libpulse is loaded by that thread rather than linked: the program then needs
+// no libpulse0 package, which brings codec libraries along that the cues never
+// use, and where it is missing the program only stays silent. Its headers give
+// the types; the functions come from the table below.
 
 namespace zorbel::sound {
 namespace {
@@ -71,6 +79,111 @@ constexpr int unansweredLimit = 8;
 // stuck only inside libpulse (its look-up of a frozen X display).
 constexpr auto shutdownWait = 500ms;
 
+// The libpulse functions the player calls, each named after its own without
+// the "pa_" prefix.
+struct Pulse {
+    decltype(&pa_mainloop_new) mainloop_new;
+    decltype(&pa_mainloop_free) mainloop_free;
+    decltype(&pa_mainloop_get_api) mainloop_get_api;
+    decltype(&pa_mainloop_iterate) mainloop_iterate;
+    decltype(&pa_mainloop_wakeup) mainloop_wakeup;
+    decltype(&pa_context_new_with_proplist) context_new_with_proplist;
+    decltype(&pa_context_set_state_callback) context_set_state_callback;
+    decltype(&pa_context_connect) context_connect;
+    decltype(&pa_context_get_state) context_get_state;
+    decltype(&pa_context_errno) context_errno;
+    decltype(&pa_context_disconnect) context_disconnect;
+    decltype(&pa_context_unref) context_unref;
+    decltype(&pa_context_rttime_new) context_rttime_new;
+    decltype(&pa_context_rttime_restart) context_rttime_restart;
+    decltype(&pa_stream_new_with_proplist) stream_new_with_proplist;
+    decltype(&pa_stream_set_state_callback) stream_set_state_callback;
+    decltype(&pa_stream_connect_playback) stream_connect_playback;
+    decltype(&pa_stream_get_state) stream_get_state;
+    decltype(&pa_stream_get_sample_spec) stream_get_sample_spec;
+    decltype(&pa_stream_flush) stream_flush;
+    decltype(&pa_stream_write) stream_write;
+    decltype(&pa_stream_cork) stream_cork;
+    decltype(&pa_stream_disconnect) stream_disconnect;
+    decltype(&pa_stream_unref) stream_unref;
+    decltype(&pa_operation_unref) operation_unref;
+    decltype(&pa_proplist_new) proplist_new;
+    decltype(&pa_proplist_sets) proplist_sets;
+    decltype(&pa_proplist_free) proplist_free;
+    decltype(&pa_strerror) strerror;
+    decltype(&pa_rtclock_now) rtclock_now;
+    decltype(&pa_sample_spec_equal) sample_spec_equal;
+    decltype(&pa_usec_to_bytes) usec_to_bytes;
+    decltype(&pa_frame_size) frame_size;
+};
+
+// Binds every function of the table, or names the first that is missing.
+std::optional<Pulse> resolve(void *library, std::string &error)
+{
+    Pulse pa {};
+    const auto bind = [&](auto &function, const char *name) {
+        function = reinterpret_cast<std::remove_reference_t<decltype(function)>>(dlsym(library, name));
+        if (!function && error.empty())
+            error = std::string("libpulse.so.0 lacks ") + name;
+    };
+    bind(pa.mainloop_new, "pa_mainloop_new");
+    bind(pa.mainloop_free, "pa_mainloop_free");
+    bind(pa.mainloop_get_api, "pa_mainloop_get_api");
+    bind(pa.mainloop_iterate, "pa_mainloop_iterate");
+    bind(pa.mainloop_wakeup, "pa_mainloop_wakeup");
+    bind(pa.context_new_with_proplist, "pa_context_new_with_proplist");
+    bind(pa.context_set_state_callback, "pa_context_set_state_callback");
+    bind(pa.context_connect, "pa_context_connect");
+    bind(pa.context_get_state, "pa_context_get_state");
+    bind(pa.context_errno, "pa_context_errno");
+    bind(pa.context_disconnect, "pa_context_disconnect");
+    bind(pa.context_unref, "pa_context_unref");
+    bind(pa.context_rttime_new, "pa_context_rttime_new");
+    bind(pa.context_rttime_restart, "pa_context_rttime_restart");
+    bind(pa.stream_new_with_proplist, "pa_stream_new_with_proplist");
+    bind(pa.stream_set_state_callback, "pa_stream_set_state_callback");
+    bind(pa.stream_connect_playback, "pa_stream_connect_playback");
+    bind(pa.stream_get_state, "pa_stream_get_state");
+    bind(pa.stream_get_sample_spec, "pa_stream_get_sample_spec");
+    bind(pa.stream_flush, "pa_stream_flush");
+    bind(pa.stream_write, "pa_stream_write");
+    bind(pa.stream_cork, "pa_stream_cork");
+    bind(pa.stream_disconnect, "pa_stream_disconnect");
+    bind(pa.stream_unref, "pa_stream_unref");
+    bind(pa.operation_unref, "pa_operation_unref");
+    bind(pa.proplist_new, "pa_proplist_new");
+    bind(pa.proplist_sets, "pa_proplist_sets");
+    bind(pa.proplist_free, "pa_proplist_free");
+    bind(pa.strerror, "pa_strerror");
+    bind(pa.rtclock_now, "pa_rtclock_now");
+    bind(pa.sample_spec_equal, "pa_sample_spec_equal");
+    bind(pa.usec_to_bytes, "pa_usec_to_bytes");
+    bind(pa.frame_size, "pa_frame_size");
+    if (!error.empty())
+        return std::nullopt;
+    return pa;
+}
+
+// libpulse, loaded once for the whole run and never unloaded: a sound thread
+// left to the process's end may still be inside it. Null, after one line on
+// stderr, where it cannot be loaded.
+const Pulse *loadPulse()
+{
+    static const std::optional<Pulse> pulse = []() -> std::optional<Pulse> {
+        std::string error;
+        std::optional<Pulse> table;
+        if (void *library = dlopen("libpulse.so.0", RTLD_NOW | RTLD_LOCAL))
+            table = resolve(library, error);
+        else
+            error = dlerror();
+        if (!table)
+            std::fprintf(stderr, "Zorbel: no sound: libpulse cannot be loaded (%s); the sound cues stay silent\n",
+                         error.c_str());
+        return table;
+    }();
+    return pulse ? &*pulse : nullptr;
+}
+
 struct Cue {
     pa_sample_spec format = cueFormat;
     std::vector<std::uint8_t> samples; // none: only silence the cue sounding
@@ -80,16 +193,10 @@ struct Cue {
 
 // What the caller and the sound thread share.
 struct Mailbox {
-    Mailbox()
-        : loop(pa_mainloop_new())
-    {
-    }
-    ~Mailbox() { pa_mainloop_free(loop); }
-    Mailbox(const Mailbox &) = delete;
-    Mailbox &operator=(const Mailbox &) = delete;
-
-    pa_mainloop *const loop; // run by the sound thread; others only wake it
     std::mutex mutex;
+    // Run by the sound thread while it serves cues; others only wake it.
+    pa_mainloop *loop = nullptr;
+    const Pulse *pa = nullptr;
     std::condition_variable finishedChanged;
     std::optional<Cue> newest;
     bool stop = false;
@@ -99,8 +206,9 @@ struct Mailbox {
 // The connection to the server and its one stream. Lives on the sound thread.
 class Connection {
 public:
-    explicit Connection(pa_mainloop *loop)
-        : m_api(pa_mainloop_get_api(loop))
+    Connection(const Pulse &pa, pa_mainloop *loop)
+        : m_pa(pa)
+        , m_api(pa.mainloop_get_api(loop))
     {
     }
 
@@ -113,15 +221,15 @@ public:
     void connect()
     {
         pa_proplist *properties = identity();
-        m_context = pa_context_new_with_proplist(m_api, applicationName, properties);
-        pa_proplist_free(properties);
+        m_context = m_pa.context_new_with_proplist(m_api, applicationName, properties);
+        m_pa.proplist_free(properties);
         if (!m_context) {
             warnOnce("no sound: cannot talk to a sound server");
             return;
         }
-        pa_context_set_state_callback(m_context, onContextState, this);
+        m_pa.context_set_state_callback(m_context, onContextState, this);
         // A program that plays two cues does not start a sound server of its own.
-        if (pa_context_connect(m_context, nullptr, PA_CONTEXT_NOAUTOSPAWN, nullptr) < 0) {
+        if (m_pa.context_connect(m_context, nullptr, PA_CONTEXT_NOAUTOSPAWN, nullptr) < 0) {
             warnNoServer();
             release();
         }
@@ -145,34 +253,35 @@ public:
     // After the loop's events: lets go of what the server ended.
     void settle()
     {
-        if (m_context && !PA_CONTEXT_IS_GOOD(pa_context_get_state(m_context)))
+        if (m_context && !PA_CONTEXT_IS_GOOD(m_pa.context_get_state(m_context)))
             release();
-        else if (m_stream && !PA_STREAM_IS_GOOD(pa_stream_get_state(m_stream)))
+        else if (m_stream && !PA_STREAM_IS_GOOD(m_pa.stream_get_state(m_stream)))
             releaseStream();
     }
 
 private:
-    static pa_proplist *identity()
+    pa_proplist *identity() const
     {
-        pa_proplist *properties = pa_proplist_new();
-        pa_proplist_sets(properties, PA_PROP_APPLICATION_NAME, applicationName);
-        pa_proplist_sets(properties, PA_PROP_APPLICATION_ID, desktopId);
-        pa_proplist_sets(properties, PA_PROP_APPLICATION_ICON_NAME, desktopId);
-        pa_proplist_sets(properties, PA_PROP_MEDIA_ROLE, "game");
+        pa_proplist *properties = m_pa.proplist_new();
+        m_pa.proplist_sets(properties, PA_PROP_APPLICATION_NAME, applicationName);
+        m_pa.proplist_sets(properties, PA_PROP_APPLICATION_ID, desktopId);
+        m_pa.proplist_sets(properties, PA_PROP_APPLICATION_ICON_NAME, desktopId);
+        m_pa.proplist_sets(properties, PA_PROP_MEDIA_ROLE, "game");
         return properties;
     }
 
     static void onContextState(pa_context *context, void *self)
     {
         auto *connection = static_cast<Connection *>(self);
-        switch (pa_context_get_state(context)) {
+        const Pulse &pa = connection->m_pa;
+        switch (pa.context_get_state(context)) {
         case PA_CONTEXT_READY:
             connection->m_everReady = true;
             connection->start();
             break;
         case PA_CONTEXT_FAILED:
             if (connection->m_everReady)
-                connection->warnOnce(std::string("the sound server went away (") + pa_strerror(pa_context_errno(context))
+                connection->warnOnce(std::string("the sound server went away (") + pa.strerror(pa.context_errno(context))
                                      + "); the sound cues stay silent until it is back");
             else
                 connection->warnNoServer();
@@ -185,7 +294,8 @@ private:
     static void onStreamState(pa_stream *stream, void *self)
     {
         auto *connection = static_cast<Connection *>(self);
-        switch (pa_stream_get_state(stream)) {
+        const Pulse &pa = connection->m_pa;
+        switch (pa.stream_get_state(stream)) {
         case PA_STREAM_READY:
             // Playing from the start: the first cue comes soon.
             connection->pauseLater({});
@@ -194,7 +304,8 @@ private:
         case PA_STREAM_FAILED:
             // Tried again at the next cue.
             connection->warnOnce(std::string("the sound server refused the cues' stream (")
-                                 + pa_strerror(pa_context_errno(connection->m_context)) + "); the sound cues stay silent");
+                                 + pa.strerror(pa.context_errno(connection->m_context))
+                                 + "); the sound cues stay silent");
             break;
         default:
             break;
@@ -212,16 +323,16 @@ private:
     // stream first when there is none in the cue's format.
     void start()
     {
-        if (!m_context || pa_context_get_state(m_context) != PA_CONTEXT_READY)
+        if (!m_context || m_pa.context_get_state(m_context) != PA_CONTEXT_READY)
             return;
         const pa_sample_spec format = m_waiting ? m_waiting->format : cueFormat;
-        if (m_stream && !pa_sample_spec_equal(pa_stream_get_sample_spec(m_stream), &format))
+        if (m_stream && !m_pa.sample_spec_equal(m_pa.stream_get_sample_spec(m_stream), &format))
             releaseStream();
         if (!m_stream) {
             openStream(format);
             return;
         }
-        if (pa_stream_get_state(m_stream) != PA_STREAM_READY || !m_waiting)
+        if (m_pa.stream_get_state(m_stream) != PA_STREAM_READY || !m_waiting)
             return;
 
         const Cue cue = std::move(*m_waiting);
@@ -231,10 +342,10 @@ private:
         // The server drops what it still has of the old cue, then takes the
         // new one whole: nothing of the old sounds under the new, and the
         // server never waits for the rest of a cue. The bytes are copied here.
-        ask(pa_stream_flush(m_stream, onAnswer, this));
-        pa_stream_write(m_stream, cue.samples.data(), cue.samples.size(), nullptr, 0, PA_SEEK_RELATIVE);
+        ask(m_pa.stream_flush(m_stream, onAnswer, this));
+        m_pa.stream_write(m_stream, cue.samples.data(), cue.samples.size(), nullptr, 0, PA_SEEK_RELATIVE);
         if (m_paused) {
-            ask(pa_stream_cork(m_stream, 0, onAnswer, this));
+            ask(m_pa.stream_cork(m_stream, 0, onAnswer, this));
             m_paused = false;
         }
         pauseLater(cue.duration);
@@ -243,26 +354,26 @@ private:
     void pauseLater(std::chrono::microseconds playing)
     {
         const auto rest = std::chrono::duration_cast<std::chrono::microseconds>(playing + pauseAfter);
-        const pa_usec_t at = pa_rtclock_now() + static_cast<pa_usec_t>(rest.count());
+        const pa_usec_t at = m_pa.rtclock_now() + static_cast<pa_usec_t>(rest.count());
         if (m_restTimer)
-            pa_context_rttime_restart(m_context, m_restTimer, at);
+            m_pa.context_rttime_restart(m_context, m_restTimer, at);
         else
-            m_restTimer = pa_context_rttime_new(m_context, at, onRest, this);
+            m_restTimer = m_pa.context_rttime_new(m_context, at, onRest, this);
     }
 
     void silence()
     {
-        if (!m_stream || pa_stream_get_state(m_stream) != PA_STREAM_READY)
+        if (!m_stream || m_pa.stream_get_state(m_stream) != PA_STREAM_READY)
             return;
-        ask(pa_stream_flush(m_stream, onAnswer, this));
+        ask(m_pa.stream_flush(m_stream, onAnswer, this));
         pause();
     }
 
     void pause()
     {
-        if (m_paused || !m_stream || pa_stream_get_state(m_stream) != PA_STREAM_READY)
+        if (m_paused || !m_stream || m_pa.stream_get_state(m_stream) != PA_STREAM_READY)
             return;
-        ask(pa_stream_cork(m_stream, 1, onAnswer, this));
+        ask(m_pa.stream_cork(m_stream, 1, onAnswer, this));
         m_paused = true;
     }
 
@@ -271,29 +382,29 @@ private:
         if (!question)
             return;
         ++m_unanswered;
-        pa_operation_unref(question);
+        m_pa.operation_unref(question);
     }
 
     void openStream(const pa_sample_spec &format)
     {
         pa_proplist *properties = identity();
-        m_stream = pa_stream_new_with_proplist(m_context, applicationName, &format, nullptr, properties);
-        pa_proplist_free(properties);
+        m_stream = m_pa.stream_new_with_proplist(m_context, applicationName, &format, nullptr, properties);
+        m_pa.proplist_free(properties);
         if (!m_stream)
             return;
-        pa_stream_set_state_callback(m_stream, onStreamState, this);
+        m_pa.stream_set_state_callback(m_stream, onStreamState, this);
         pa_buffer_attr buffer {};
         buffer.maxlength = std::numeric_limits<std::uint32_t>::max();
-        buffer.tlength = static_cast<std::uint32_t>(pa_usec_to_bytes(targetLatency, &format));
+        buffer.tlength = static_cast<std::uint32_t>(m_pa.usec_to_bytes(targetLatency, &format));
         // A cue arrives whole, so it may start at its first frame.
-        buffer.prebuf = static_cast<std::uint32_t>(pa_frame_size(&format));
+        buffer.prebuf = static_cast<std::uint32_t>(m_pa.frame_size(&format));
         buffer.minreq = std::numeric_limits<std::uint32_t>::max();
         buffer.fragsize = std::numeric_limits<std::uint32_t>::max();
         // No volume of our own, so the server gives the stream the one the
         // user last set for it.
         m_paused = false;
         m_unanswered = 0;
-        if (pa_stream_connect_playback(m_stream, nullptr, &buffer, PA_STREAM_ADJUST_LATENCY, nullptr, nullptr) < 0)
+        if (m_pa.stream_connect_playback(m_stream, nullptr, &buffer, PA_STREAM_ADJUST_LATENCY, nullptr, nullptr) < 0)
             releaseStream();
     }
 
@@ -305,9 +416,9 @@ private:
         }
         if (!m_stream)
             return;
-        pa_stream_set_state_callback(m_stream, nullptr, nullptr);
-        pa_stream_disconnect(m_stream);
-        pa_stream_unref(m_stream);
+        m_pa.stream_set_state_callback(m_stream, nullptr, nullptr);
+        m_pa.stream_disconnect(m_stream);
+        m_pa.stream_unref(m_stream);
         m_stream = nullptr;
     }
 
@@ -317,15 +428,15 @@ private:
         releaseStream();
         if (!m_context)
             return;
-        pa_context_set_state_callback(m_context, nullptr, nullptr);
-        pa_context_disconnect(m_context);
-        pa_context_unref(m_context);
+        m_pa.context_set_state_callback(m_context, nullptr, nullptr);
+        m_pa.context_disconnect(m_context);
+        m_pa.context_unref(m_context);
         m_context = nullptr;
     }
 
     void warnNoServer()
     {
-        warnOnce(std::string("no sound server (") + pa_strerror(pa_context_errno(m_context))
+        warnOnce(std::string("no sound server (") + m_pa.strerror(m_pa.context_errno(m_context))
                  + "); the sound cues stay silent");
     }
 
@@ -337,6 +448,7 @@ private:
         std::fprintf(stderr, "Zorbel: %s\n", line.c_str());
     }
 
+    const Pulse &m_pa;
     pa_mainloop_api *m_api;
     pa_context *m_context = nullptr;
     pa_stream *m_stream = nullptr;
@@ -348,31 +460,56 @@ private:
     bool m_warned = false;
 };
 
+// Serves the cues left in the mailbox until the player is closed.
+void serve(const Pulse &pa, pa_mainloop *loop, Mailbox &mailbox)
+{
+    Connection connection(pa, loop);
+    connection.connect();
+    for (;;) {
+        std::optional<Cue> cue;
+        {
+            std::lock_guard lock(mailbox.mutex);
+            if (mailbox.stop)
+                break;
+            cue = std::exchange(mailbox.newest, std::nullopt);
+        }
+        if (cue)
+            connection.play(std::move(*cue));
+        // Sleeps until the server or the caller has something for us.
+        if (pa.mainloop_iterate(loop, 1, nullptr) < 0)
+            break;
+        connection.settle();
+    }
+}
+
 void runSoundThread(const std::shared_ptr<Mailbox> &mailbox)
 {
     pthread_setname_np(pthread_self(), "zorbel-sound");
-    {
-        Connection connection(mailbox->loop);
-        connection.connect();
-        for (;;) {
-            std::optional<Cue> cue;
-            {
-                std::lock_guard lock(mailbox->mutex);
-                if (mailbox->stop)
-                    break;
-                cue = std::exchange(mailbox->newest, std::nullopt);
-            }
-            if (cue)
-                connection.play(std::move(*cue));
-            // Sleeps until the server or the caller has something for us.
-            if (pa_mainloop_iterate(mailbox->loop, 1, nullptr) < 0)
-                break;
-            connection.settle();
+    // Without libpulse the thread ends at once; the cues left for it stay silent.
+    const Pulse *pa = loadPulse();
+    if (pa_mainloop *loop = pa ? pa->mainloop_new() : nullptr) {
+        {
+            std::lock_guard lock(mailbox->mutex);
+            mailbox->pa = pa;
+            mailbox->loop = loop;
         }
+        serve(*pa, loop, *mailbox);
+        {
+            std::lock_guard lock(mailbox->mutex);
+            mailbox->loop = nullptr;
+        }
+        pa->mainloop_free(loop);
     }
     std::lock_guard lock(mailbox->mutex);
     mailbox->finished = true;
     mailbox->finishedChanged.notify_all();
+}
+
+// With the mailbox's lock held.
+void wake(const Mailbox &mailbox)
+{
+    if (mailbox.loop)
+        mailbox.pa->mainloop_wakeup(mailbox.loop);
 }
 
 // The cue an image asks for; one without samples when it cannot be played.
@@ -391,11 +528,14 @@ Cue cueOf(const char *image, std::uint32_t flags)
         return cue;
     cue.format = { wav->bitsPerSample == 8 ? PA_SAMPLE_U8 : PA_SAMPLE_S16LE, static_cast<std::uint32_t>(wav->sampleRate),
                    static_cast<std::uint8_t>(wav->channels) };
-    if (wav->channels > int { PA_CHANNELS_MAX } || !pa_sample_spec_valid(&cue.format))
+    // What libpulse takes, checked here, where it may not be loaded yet.
+    if (wav->channels > int { PA_CHANNELS_MAX } || cue.format.channels == 0 || cue.format.rate == 0
+        || cue.format.rate > PA_RATE_MAX)
         return cue;
     const std::uint8_t silent = cue.format.format == PA_SAMPLE_U8 ? 0x80 : 0x00;
+    const std::size_t silentFrames = std::size_t { cue.format.rate } * trailingSilence / PA_USEC_PER_SEC;
     cue.samples.assign(wav->samples.begin(), wav->samples.end());
-    cue.samples.resize(cue.samples.size() + pa_usec_to_bytes(trailingSilence, &cue.format), silent);
+    cue.samples.resize(cue.samples.size() + silentFrames * static_cast<std::size_t>(wav->bytesPerFrame()), silent);
     cue.duration = wav->duration();
     return cue;
 }
@@ -427,7 +567,7 @@ SoundPlayer::~SoundPlayer()
     Mailbox &mailbox = *m_impl->mailbox;
     std::unique_lock lock(mailbox.mutex);
     mailbox.stop = true;
-    pa_mainloop_wakeup(mailbox.loop);
+    wake(mailbox);
     if (!mailbox.finishedChanged.wait_for(lock, shutdownWait, [&] { return mailbox.finished; })) {
         // NOTE: Left to the process's end rather than hanging its exit; the
         // thread holds its own share of the mailbox and never touches the
@@ -447,7 +587,7 @@ std::uint32_t SoundPlayer::sndPlaySoundA(const char *image, std::uint32_t flags)
     Mailbox &mailbox = *m_impl->mailbox;
     std::lock_guard lock(mailbox.mutex);
     mailbox.newest = std::move(cue);
-    pa_mainloop_wakeup(mailbox.loop);
+    wake(mailbox);
     return playable ? 1 : 0;
 }
 
