@@ -200,8 +200,11 @@ def refine(recording, cue, around):
 def find_cues(recording, cues):
     coarse = decimate(recording)
     prefix = energy_prefix(coarse)
-    candidates = sorted((refine(recording, cue, around)
-                         for cue in cues for around in coarse_candidates(coarse, prefix, cue)),
+    # A recording that opens in the middle of a cue has a candidate before
+    # its first sample, with nothing to refine.
+    candidates = sorted((c for c in (refine(recording, cue, around)
+                                     for cue in cues for around in coarse_candidates(coarse, prefix, cue))
+                         if c is not None),
                         key=lambda c: c[0])
 
     # A match must not reach into the next cue: a cue cut sooner than the
