@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # The Debian package that cpack ($1) makes from the build ($2), for version
-# $3: its control fields; no error or warning from lintian; a tree that
+# $3: its control fields, and no codec package among what apt would install
+# with it on an empty system; no error or warning from lintian; a tree that
 # desktop-file-validate and appstreamcli accept, with icons of the sizes their
 # folders name, a manual page in English and Italian for both command names
 # and a changelog whose newest entry is this version; and a game whose desktop
@@ -30,12 +31,21 @@ field() { dpkg-deb --field "$deb" "$1"; }
 [ "$(field Package)" = zorbel ] || fail "package name '$(field Package)'"
 [ "$(field Section)" = games ] || fail "section '$(field Section)'"
 [ -n "$(field Maintainer)" ] || fail "no maintainer"
-# Filled in by dpkg-shlibdeps from the libraries the binary links; sound goes
-# straight to libpulse, without Qt Multimedia and the codecs it pulls in.
-for library in libqt6widgets6 libpulse0 libc6; do
+# Filled in by dpkg-shlibdeps from the libraries the binary links. Sound goes
+# straight to libpulse, loaded at run time: only suggested, since it brings
+# codec libraries along, as Qt Multimedia would.
+for library in libqt6widgets6 libc6; do
     field Depends | grep -q "\b$library\b" || fail "Depends lacks $library: $(field Depends)"
 done
-! field Depends | grep -q libqt6multimedia || fail "Depends has Qt Multimedia: $(field Depends)"
+! field Depends | grep -Eq 'libqt6multimedia|libpulse' || fail "Depends has Qt Multimedia or libpulse: $(field Depends)"
+[ "$(field Suggests)" = libpulse0 ] || fail "Suggests is '$(field Suggests)', not libpulse0"
+# What apt would install, Recommends included, on a system with nothing yet.
+apt-get --simulate -o Dir::State::status=/dev/null install "$deb" >"$work/apt.log" 2>&1 ||
+    { cat "$work/apt.log" >&2; fail "apt-get cannot install the package"; }
+codecs=$(awk '$1 == "Inst" { print $2 }' "$work/apt.log" |
+    grep -E '^(libsndfile|libflac|libvorbis|libopus|libmpg123|libmp3lame|libogg|gstreamer|libgstreamer|libavcodec)')
+[ -z "$codecs" ] || fail "installing the package brings codec packages:" $codecs
+grep -q '^Inst libqt6widgets6 ' "$work/apt.log" || fail "apt-get would not install Qt Widgets: $(cat "$work/apt.log")"
 
 # As root, lintian adds a note on stderr; only its tags count.
 lintian=$(lintian --pedantic --display-info "$deb" 2>/dev/null)
