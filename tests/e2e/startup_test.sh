@@ -2,8 +2,11 @@
 # The real program under a real X server and sound server: the startup drop
 # settles with title "10" and the ball on the bottom edge, one release cue
 # and ten bounce cues are heard, and the close button ends it with status 0.
+# With "frozen", the sound server is stopped before the program starts: no
+# cue is heard, yet the drop still reaches "10" in its usual time and the
+# close button still ends the program within 2 s.
 #
-#   startup_test.sh ZORBEL [pulseaudio|pipewire]
+#   startup_test.sh ZORBEL [pulseaudio|pipewire] [frozen]
 set -uo pipefail
 zorbel=$1
 here=$(cd "$(dirname "$0")" && pwd)
@@ -18,6 +21,22 @@ fail() { echo "FAIL: $*" >&2; exit 1; }
 
 xvfb_start || exit 1
 pulse_start "${2:-pulseaudio}" || exit 1
+if [ "${3:-}" = frozen ]; then
+    pulse_freeze
+    zorbel_start "$zorbel" "$work/stderr" || exit 1
+    shown=$(date +%s%N)
+    zorbel_wait_title 10 10 || fail "the startup drop under a frozen sound server"
+    settled=$((($(date +%s%N) - shown) / 1000000))
+    # The drop itself takes about 2.5 s.
+    [ "$settled" -le 5000 ] || fail "the title read 10 only $settled ms after the window appeared"
+    closing=$(date +%s%N)
+    zorbel_close || fail "the close button did not end the program with status 0"
+    closed=$((($(date +%s%N) - closing) / 1000000))
+    [ "$closed" -le 2000 ] || fail "the close button took $closed ms to end the program"
+    pulse_thaw
+    echo "startup under a frozen sound server: 10 after $settled ms, closed with status 0 after $closed ms"
+    exit 0
+fi
 pulse_record_start "$work/rec.raw" || exit 1
 
 zorbel_start "$zorbel" "$work/stderr" || exit 1
