@@ -174,8 +174,8 @@ const Pulse *loadPulse()
         std::optional<Pulse> table;
         if (void *library = dlopen("libpulse.so.0", RTLD_NOW | RTLD_LOCAL))
             table = resolve(library, error);
-        else
-            error = dlerror();
+        else if (const char *why = dlerror())
+            error = why;
         if (!table)
             std::fprintf(stderr, "Zorbel: no sound: libpulse cannot be loaded (%s); the sound cues stay silent\n",
                          error.c_str());
