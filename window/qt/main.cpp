@@ -7,10 +7,15 @@
 
 #include <QApplication>
 
+#include <csignal>
 #include <optional>
 
 int main(int argc, char *argv[])
 {
+    // A server that goes away while we write to it (the X server or the sound
+    // server, as at logout) must read as a lost connection, which each side
+    // handles, not end the program on the spot.
+    std::signal(SIGPIPE, SIG_IGN);
     zorbel::DisplayConnection display;
     QApplication app(argc, argv);
     display.opened();
