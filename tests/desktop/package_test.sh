@@ -14,13 +14,7 @@ cpack=$1
 build=$2
 version=$3
 here=$(cd "$(dirname "$0")" && pwd)
-source "$here/../lib/xvfb.sh"
-source "$here/../lib/window.sh"
-work=$(mktemp -d)
-cleanup() { zorbel_kill; xvfb_stop; rm -rf "$work"; }
-trap cleanup EXIT
-
-fail() { echo "FAIL: $*" >&2; exit 1; }
+source "$here/../lib/e2e.sh"
 
 "$cpack" --config "$build/CPackConfig.cmake" -G DEB -B "$work/out" >"$work/cpack.log" 2>&1 ||
     { cat "$work/cpack.log" >&2; fail "cpack failed"; }

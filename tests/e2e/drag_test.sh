@@ -7,13 +7,7 @@ set -uo pipefail
 zorbel=$1
 predict=$2
 here=$(cd "$(dirname "$0")" && pwd)
-source "$here/../lib/xvfb.sh"
-source "$here/../lib/window.sh"
-work=$(mktemp -d)
-cleanup() { zorbel_kill; xvfb_stop; rm -rf "$work"; }
-trap cleanup EXIT
-
-fail() { echo "FAIL: $*" >&2; exit 1; }
+source "$here/../lib/e2e.sh"
 
 # The ball's element Top and bottom rows, searched in columns $1..$2 (by
 # default where it rests after the startup drop).

@@ -13,12 +13,8 @@ set -uo pipefail
 zorbel=$1
 rounds=${2:-24}
 here=$(cd "$(dirname "$0")" && pwd)
-source "$here/../lib/xvfb.sh"
+source "$here/../lib/e2e.sh"
 source "$here/../lib/pulse.sh"
-source "$here/../lib/window.sh"
-work=$(mktemp -d)
-cleanup() { zorbel_kill; pulse_stop; xvfb_stop; rm -rf "$work"; }
-trap cleanup EXIT
 
 fail() {
     echo "FAIL: $*" >&2

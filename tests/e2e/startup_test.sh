@@ -10,14 +10,8 @@
 set -uo pipefail
 zorbel=$1
 here=$(cd "$(dirname "$0")" && pwd)
-source "$here/../lib/xvfb.sh"
+source "$here/../lib/e2e.sh"
 source "$here/../lib/pulse.sh"
-source "$here/../lib/window.sh"
-work=$(mktemp -d)
-cleanup() { zorbel_kill; pulse_stop; xvfb_stop; rm -rf "$work"; }
-trap cleanup EXIT
-
-fail() { echo "FAIL: $*" >&2; exit 1; }
 
 xvfb_start || exit 1
 pulse_start "${2:-pulseaudio}" || exit 1

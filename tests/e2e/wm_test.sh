@@ -9,12 +9,10 @@ set -uo pipefail
 zorbel=$1
 manager=$2
 here=$(cd "$(dirname "$0")" && pwd)
-source "$here/../lib/xvfb.sh"
+source "$here/../lib/e2e.sh"
 source "$here/../lib/wm.sh"
-source "$here/../lib/window.sh"
-work=$(mktemp -d)
-cleanup() { xdotool mouseup 1 2>/dev/null; zorbel_kill; wm_stop; xvfb_stop; rm -rf "$work"; }
-trap cleanup EXIT
+# A button still held would stay down in the X server for the next test.
+trap 'xdotool mouseup 1 2>/dev/null; e2e_cleanup' EXIT
 
 fail() {
     echo "FAIL ($manager): $*" >&2

@@ -39,14 +39,8 @@ while [ $# -gt 0 ]; do
 done
 
 here=$(cd "$(dirname "$0")" && pwd)
-source "$here/../lib/xvfb.sh"
+source "$here/../lib/e2e.sh"
 source "$here/../lib/pulse.sh"
-source "$here/../lib/window.sh"
-work=$(mktemp -d)
-cleanup() { zorbel_kill; pulse_stop; xvfb_stop; rm -rf "$work"; }
-trap cleanup EXIT
-
-fail() { echo "FAIL: $*" >&2; exit 1; }
 
 RANDOM=$seed
 # A random integer in $1..$2.

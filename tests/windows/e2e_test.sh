@@ -10,15 +10,9 @@
 set -uo pipefail
 exe=$1
 here=$(cd "$(dirname "$0")" && pwd)
-source "$here/../lib/xvfb.sh"
+source "$here/../lib/e2e.sh"
 source "$here/../lib/pulse.sh"
 source "$here/../lib/wine.sh"
-source "$here/../lib/window.sh"
-work=$(mktemp -d)
-cleanup() { zorbel_kill; wine_stop; pulse_stop; xvfb_stop; rm -rf "$work"; }
-trap cleanup EXIT
-
-fail() { echo "FAIL: $*" >&2; exit 1; }
 
 # The colour of one pixel of a screenshot, as "r,g,b".
 pixel() { convert "$1" -crop "1x1+$2+$3" -depth 8 -format '%[fx:int(255*r)],%[fx:int(255*g)],%[fx:int(255*b)]' info:; }

@@ -5,16 +5,8 @@
 # Usage: installer_test.sh BUILD/CPackConfig.cmake
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
-source "$here/../lib/xvfb.sh"
-source "$here/../lib/window.sh"
+source "$here/../lib/e2e.sh"
 source "$here/../lib/wine.sh"
-work=$(mktemp -d)
-trap 'zorbel_kill; wine_stop; xvfb_stop; rm -rf "$work"' EXIT
-
-fail() {
-    echo "FAIL: $*" >&2
-    exit 1
-}
 
 if ! cpack --config "$1" -G "NSIS;ZIP" -B "$work" >"$work/cpack.log" 2>&1; then
     cat "$work/cpack.log" >&2
