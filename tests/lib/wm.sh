@@ -44,17 +44,12 @@ CONF
         ;;
     esac
     WM_PID=$!
-    # A manager announces itself on the root window once it manages the screen.
-    local tries=500
-    until xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id'; do
-        tries=$((tries - 1))
-        if [ "$tries" -le 0 ] || ! kill -0 "$WM_PID" 2>/dev/null; then
-            echo "wm.sh: $WM_NAME did not start; its log:" >&2
-            cat "$WM_DIR/wm.log" >&2
-            return 1
-        fi
-        sleep 0.01
-    done
+    server_wait_started "wm.sh: $WM_NAME" "$WM_PID" "$WM_DIR/wm.log" wm_announced
+}
+
+# A manager announces itself on the root window once it manages the screen.
+wm_announced() {
+    xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id'
 }
 
 # i3 has no minimised windows: its way off the screen is another workspace.

@@ -25,17 +25,25 @@ xvfb_start() {
     # accepts connections, so parallel tests never collide.
     Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$XVFB_DIR/display" 2>"$XVFB_DIR/xvfb.log" &
     XVFB_PID=$!
-    local tries=500
-    until [ -s "$XVFB_DIR/display" ]; do
+    server_wait_started "xvfb.sh: the X server" "$XVFB_PID" "$XVFB_DIR/xvfb.log" test -s "$XVFB_DIR/display" || return 1
+    export DISPLAY=:$(tr -d '\n' <"$XVFB_DIR/display")
+}
+
+# Waits up to 5 s for the command after the first three arguments to succeed:
+# the sign that a server just started (named $1, its PID $2, its log $3) is
+# ready. Returns 1 with the log on stderr when it ended or never got ready.
+server_wait_started() {
+    local name=$1 pid=$2 log=$3 tries=500
+    shift 3
+    until "$@"; do
         tries=$((tries - 1))
-        if [ "$tries" -le 0 ] || ! kill -0 "$XVFB_PID" 2>/dev/null; then
-            echo "xvfb.sh: the X server did not start; its log:" >&2
-            cat "$XVFB_DIR/xvfb.log" >&2
+        if [ "$tries" -le 0 ] || ! kill -0 "$pid" 2>/dev/null; then
+            echo "$name did not start; its log:" >&2
+            cat "$log" >&2
             return 1
         fi
         sleep 0.01
     done
-    export DISPLAY=:$(tr -d '\n' <"$XVFB_DIR/display")
 }
 
 xvfb_stop() {
