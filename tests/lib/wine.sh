@@ -17,6 +17,10 @@
 # (PULSE_SERVER): Wine's programs use whatever those exported.
 
 WINE_DIR=
+# No Mono or Gecko (nothing asks to be installed), and no menu builder: it
+# would write desktop entries, icons and menus for the prefix's Start menu
+# into the real home, pointing at a prefix that is gone after the test.
+WINE_DLL_OVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 
 # Debian's Wine keeps a prefix's server socket in a temp folder that the
 # prefix names, under the prefix's device and inode; nothing removes it.
@@ -36,8 +40,7 @@ wine_template() {
         stamp=$(wine --version 2>/dev/null)
         if [ ! -f "$template/.zorbel-stamp" ] || [ "$(cat "$template/.zorbel-stamp")" != "$stamp" ]; then
             rm -rf "$template"
-            # No display and no Mono or Gecko: nothing asks to be installed.
-            if ! env -u DISPLAY WINEPREFIX="$template" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" \
+            if ! env -u DISPLAY WINEPREFIX="$template" WINEDEBUG=-all WINEDLLOVERRIDES="$WINE_DLL_OVERRIDES" \
                 wineboot --init >"$template.log" 2>&1 ||
                 ! WINEPREFIX="$template" wineserver --wait; then
                 echo "wine.sh: could not create a Wine prefix; wineboot said:" >&2
@@ -64,7 +67,7 @@ wine_prefix() {
     done
     export WINEPREFIX=$WINE_DIR/prefix
     export WINEDEBUG=-all
-    export WINEDLLOVERRIDES="mscoree,mshtml="
+    export WINEDLLOVERRIDES=$WINE_DLL_OVERRIDES
 }
 
 # The command runs the program in this process (exec), so the PID the caller

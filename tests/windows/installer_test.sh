@@ -2,6 +2,7 @@
 # The Windows packages of this tree: the zip holds Zorbel.exe alone; the
 # installer installs silently under Wine, the installed program opens its
 # window, and the uninstaller removes the program and its Start-menu entry.
+# Wine's menu builder stays off: the real home gets no menus or icons.
 # Usage: installer_test.sh BUILD/CPackConfig.cmake
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
@@ -16,6 +17,10 @@ installer=$(echo "$work"/*-setup.exe)
 zip=$(echo "$work"/*.zip)
 files=$(/usr/bin/python3 -c 'import sys, zipfile; print(*zipfile.ZipFile(sys.argv[1]).namelist())' "$zip")
 [ "$files" = Zorbel.exe ] || fail "the zip holds '$files', not Zorbel.exe alone"
+
+# Where Wine's menu builder would put the Start menu's entries.
+home_menus=("$HOME/.local/share/applications" "$HOME/.local/share/icons" "$HOME/.local/share/desktop-directories" "$HOME/.config/menus")
+touch "$work/before"
 
 xvfb_start
 wine_prefix
@@ -37,4 +42,6 @@ for _ in $(seq 200); do
 done
 [ ! -e "$program" ] || fail "$program is still there after uninstalling"
 [ ! -e "$shortcut" ] || fail "the Start-menu entry is still there after uninstalling"
+written=$(find "${home_menus[@]}" -newer "$work/before" 2>/dev/null | grep -i wine || true)
+[ -z "$written" ] || fail "Wine wrote into the real home: $written"
 echo "installed, started and uninstalled $(basename "$installer")"
