@@ -1,5 +1,7 @@
 #include "fatalerror.h"
 
+#include "platform.h"
+
 #include <cstdio>
 #include <cstdlib>
 #include <exception>

@@ -14,19 +14,7 @@ void runHandler(const std::function<void()> &handler);
 // The one way the program fails, on every platform: stops every timer and
 // drops further events first, then reports the message (stderr, and a message
 // box where there is a screen to show it on), then exits with status 1.
+// The platform's part of it is named in platform.h.
 [[noreturn]] void fatalError(std::string_view message);
-
-// What each platform layer provides for fatalError.
-namespace platform {
-
-// Stops the timers and disables the windows, so no handler runs again, not
-// even from the message box's own event loop.
-void stopEvents();
-
-// Shows the text, in the user's language, where the user can see it;
-// returns when it is dismissed, or at once where there is nowhere to show it.
-void showError(std::string_view text);
-
-} // namespace platform
 
 } // namespace zorbel

@@ -204,8 +204,9 @@ class GeneratorTest(unittest.TestCase):
         with tempfile.TemporaryDirectory() as out:
             subprocess.run([sys.executable, GENERATOR, '--out', out], check=True)
             made = sorted(os.path.relpath(os.path.join(d, f), out) for d, _, fs in os.walk(out) for f in fs)
+            # The Windows resource script and its ids are written by hand, not generated.
             committed = sorted(os.path.relpath(os.path.join(d, f), ASSETS) for d, _, fs in os.walk(ASSETS)
-                               for f in fs if f != 'CMakeLists.txt')
+                               for f in fs if f != 'CMakeLists.txt' and os.path.relpath(d, ASSETS) != 'win32')
             self.assertEqual(made, committed)
             for name in made:
                 with self.subTest(name):

@@ -1,4 +1,4 @@
-#include "fatalerror.h"
+#include "../platform.h"
 
 #include "terminationsignals.h"
 

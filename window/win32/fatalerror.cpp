@@ -1,4 +1,4 @@
-#include "fatalerror.h"
+#include "../platform.h"
 
 #include "win32toolkit.h"
 
