@@ -21,6 +21,10 @@ constexpr pa_usec_t targetLatency = 5'000;
 // A cue that could not start this soon after it was asked for (the server
 // was still being reached) belongs to a moment that has passed.
 constexpr auto latestStart = 100ms;
+// But the first cue of the run belongs to the start itself, which the
+// connection is made for: on a busy machine, or while the server wakes its
+// sink, it may come late, but it comes.
+constexpr auto firstCueLatestStart = 2s;
 
 // This long after the last cue has played out the stream is paused, so the
 // sink may go idle and the server stops serving it while the program rests.
@@ -158,7 +162,8 @@ void Connection::start()
 
     const Cue cue = std::move(*m_waiting);
     m_waiting.reset();
-    if (Clock::now() - cue.asked > latestStart || m_unanswered >= unansweredLimit)
+    const auto latest = std::exchange(m_started, true) ? latestStart : firstCueLatestStart;
+    if (Clock::now() - cue.asked > latest || m_unanswered >= unansweredLimit)
         return;
     // The server drops what it still has of the old cue, then takes the new
     // one whole: nothing of the old sounds under the new, and the server

@@ -68,6 +68,7 @@ private:
     int m_unanswered = 0;
     bool m_paused = true;
     bool m_everReady = false;
+    bool m_started = false; // a cue of this run has been started or dropped
     bool m_warned = false;
 };
 

@@ -125,7 +125,9 @@ pulse_server_failed() {
 }
 
 # Records the null sink's monitor into $1 (raw s16le, mono, 44100 Hz) and
-# returns once the first samples have arrived.
+# returns once samples are flowing: a fresh recording on PipeWire hands over
+# a first block and may then stall while its stream settles, so a cue played
+# at the first bytes could lose its beginning in the recording alone.
 pulse_record_start() {
     local file=$1
     : >"$file"
@@ -135,10 +137,22 @@ pulse_record_start() {
         # Suspending and resuming makes the sink pick up the low latency the streams asked for.
         pactl suspend-sink nullsink 1 && pactl suspend-sink nullsink 0 || return 1
     fi
-    if ! pulse_wait_for 100 test -s "$file"; then
+    if ! pulse_wait_for 100 pulse_recorded "$file" 1; then
         echo "pulse.sh: the recording stays empty" >&2
         return 1
     fi
+    local first
+    first=$(stat -c %s "$file")
+    # A quarter of a second more than that first block, as 16-bit samples.
+    if ! pulse_wait_for 100 pulse_recorded "$file" $((first + 22050)); then
+        echo "pulse.sh: the recording does not go on after its first $first bytes" >&2
+        return 1
+    fi
+}
+
+# Whether recording $1 holds at least $2 bytes.
+pulse_recorded() {
+    [ "$(stat -c %s "$1" 2>/dev/null || echo 0)" -ge "$2" ]
 }
 
 pulse_record_stop() {

@@ -80,20 +80,23 @@ if len(plays) == len(cues):
     for i, (play, cue) in enumerate(zip(plays, cues)):
         # The recorder writes in 10 ms blocks and the server mixes in 10 ms
         # blocks, so a start is known to within about that.
+        # The first cue waits for the stream, which a busy machine or a
+        # waking sink can hold up: late, never cut at its start (below).
         delay = cue['at'] - play['recorded'] * 1000 / 44100
-        check(-20 <= delay <= 60, f'cue {i} started {delay:.1f} ms after it was asked for')
+        check(-20 <= delay <= (300 if i == 0 else 60), f'cue {i} started {delay:.1f} ms after it was asked for')
         if i + 1 < len(plays):
             asked = plays[i + 1]['at'] - play['at']
             heard = cues[i + 1]['at'] - cue['at']
-            # The first cue may start late while the connection settles
-            # (the sanitizer build on a busy machine); a cue held back behind
-            # an uncut one would be a whole cue, 98 ms or more, late.
-            check(abs(heard - asked) <= 50, f'cues {i} and {i + 1} were asked {asked:.1f} ms apart, heard {heard:.1f}')
+            # A cue held back behind an uncut one would be a whole cue, 98 ms
+            # or more, late.
+            if i > 0:
+                check(abs(heard - asked) <= 50, f'cues {i} and {i + 1} were asked {asked:.1f} ms apart, heard {heard:.1f}')
             if asked < cue['full'] - 5:
-                # PipeWire starts a cue on its next 5.3 ms cycle. So close to
-                # its quiet end, an old cue fits the recording about as well
-                # cut as sounding on under the next: only earlier cuts tell.
-                if asked < cue['full'] - 15:
+                # PipeWire starts a cue on its next 5.3 ms cycle. Past its
+                # first 65 ms the bounce cue is some 25 dB below its start, so
+                # under the next cue's loud start it fits the recording about
+                # as well cut as sounding on: only earlier cuts tell.
+                if asked < cue['full'] - 33:
                     check(cue['end'] == 'cut', f'cue {i} was not cut off by the next ({cue["end"]})')
                 check(cue['played'] < cue['full'], f'cut cue {i} played {cue["played"]} of {cue["full"]} ms')
                 check(abs(cue['played'] - asked) <= 15, f'cut cue {i} played {cue["played"]} ms, {asked:.1f} ms until the next')
