@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing from Debian's packages, builds, then either runs
-# Zorbel (`tools/setup.sh run`) or every test (`tools/setup.sh test`), or
-# builds the Windows program and its packages (`tools/setup.sh windows`).
+# Zorbel (`tools/setup.sh run`), or every test of every tree, listing all
+# the failures at the end (`tools/setup.sh test`), or builds the Windows
+# program and its packages (`tools/setup.sh windows`).
 set -euo pipefail
 
 mode=${1:-}
@@ -45,34 +46,63 @@ if [ "$mode" = test ]; then
     )
 fi
 
-# Builds Zorbel.exe for x86-64 and i686 into build-win64 and build-win32,
-# each with its installer and zip.
-build_windows() {
-    local target tree
-    for target in x86_64:win64 i686:win32; do
-        tree=$top/build-${target#*:}
-        cmake -S "$top" -B "$tree" -G Ninja -DCMAKE_BUILD_TYPE=Release \
-            -DCMAKE_TOOLCHAIN_FILE="$top/cmake/toolchains/mingw-w64-${target%:*}.cmake" "$@"
-        cmake --build "$tree" --parallel "$jobs"
+# Configures and builds tree $1 with the cmake options that follow.
+build_tree() {
+    local tree=$1
+    shift
+    cmake -S "$top" -B "$tree" -G Ninja "$@" && cmake --build "$tree" --parallel "$jobs"
+}
+
+# Builds Zorbel.exe for x86_64 or i686 ($2) into tree $1, with its installer
+# and zip; more cmake options may follow.
+build_windows_tree() {
+    local tree=$1 target=$2
+    shift 2
+    build_tree "$tree" -DCMAKE_BUILD_TYPE=Release \
+        -DCMAKE_TOOLCHAIN_FILE="$top/cmake/toolchains/mingw-w64-$target.cmake" "$@" &&
         cmake --build "$tree" --target package
+}
+
+# Builds tree $1 with the build function and options that follow, up to
+# `--`, and runs its tests with the ctest options after it. A tree that fails
+# is noted and the next one still runs, so that one run shows every failure.
+failures=()
+test_tree() {
+    local tree=$1 builder=() name
+    shift
+    while [ $# -gt 0 ] && [ "$1" != -- ]; do
+        builder+=("$1")
+        shift
     done
+    shift
+    if ! "${builder[0]}" "$top/$tree" "${builder[@]:1}"; then
+        failures+=("$tree: the build failed")
+        return
+    fi
+    ctest --test-dir "$top/$tree" --output-on-failure --parallel "$jobs" "$@" && return
+    if [ -s "$top/$tree/Testing/Temporary/LastTestsFailed.log" ]; then
+        while IFS=: read -r _ name; do
+            failures+=("$tree: $name")
+        done <"$top/$tree/Testing/Temporary/LastTestsFailed.log"
+    else
+        failures+=("$tree: ctest failed")
+    fi
 }
 
 source "$top/tools/install-missing.sh"
 jobs=$(nproc)
 if [ "$mode" = windows ]; then
     install_missing "${windows_packages[@]}"
-    build_windows -DBUILD_TESTING=OFF
+    build_windows_tree "$top/build-win64" x86_64 -DBUILD_TESTING=OFF
+    build_windows_tree "$top/build-win32" i686 -DBUILD_TESTING=OFF
     echo "Zorbel.exe, its installer and zip: $top/build-win64 (x86-64) and $top/build-win32 (i686)"
     exit
 fi
 [ "$mode" = run ] || packages+=("${windows_packages[@]}")
 install_missing "${packages[@]}"
 
-cmake -S "$top" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
-cmake --build "$build" --parallel "$jobs"
-
 if [ "$mode" = run ]; then
+    build_tree "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo
     if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
         echo "Built $build/window/qt/Zorbel, but there is no display to open its window on (DISPLAY is not set)." >&2
         exit 1
@@ -80,18 +110,19 @@ if [ "$mode" = run ]; then
     exec "$build/window/qt/Zorbel"
 fi
 
-ctest --test-dir "$build" --output-on-failure --parallel "$jobs"
-
-# The same tests on a second tree built with AddressSanitizer, LeakSanitizer
-# and UndefinedBehaviorSanitizer, but for those labelled no_sanitizer (each
-# says why where it is defined).
-asan="$top/build-asan"
-cmake -S "$top" -B "$asan" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZORBEL_SANITIZE=ON
-cmake --build "$asan" --parallel "$jobs"
-ctest --test-dir "$asan" --output-on-failure --parallel "$jobs" --label-exclude no_sanitizer
-
-# The Windows program of both architectures, its model, resource, installer
+test_tree build build_tree -DCMAKE_BUILD_TYPE=RelWithDebInfo --
+# The same tests on a tree built with AddressSanitizer, LeakSanitizer and
+# UndefinedBehaviorSanitizer, but for those labelled no_sanitizer (each says
+# why where it is defined).
+test_tree build-asan build_tree -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZORBEL_SANITIZE=ON -- --label-exclude no_sanitizer
+# The Windows program of both architectures: its model, resource, installer
 # and end-to-end tests under 64-bit Wine; the 32-bit tree runs what needs no Wine.
-build_windows -DBUILD_TESTING=ON
-ctest --test-dir "$top/build-win64" --output-on-failure --parallel "$jobs"
-ctest --test-dir "$top/build-win32" --output-on-failure --parallel "$jobs" --label-exclude wine
+test_tree build-win64 build_windows_tree x86_64 -DBUILD_TESTING=ON --
+test_tree build-win32 build_windows_tree i686 -DBUILD_TESTING=ON -- --label-exclude wine
+
+if [ ${#failures[@]} -gt 0 ]; then
+    echo "Failed:" >&2
+    printf '  %s\n' "${failures[@]}" >&2
+    exit 1
+fi
+echo "Every test passed."
