@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The real program under a real X server and sound server: the startup drop
-# settles with title "10" and the ball on the bottom edge, one release cue
-# and ten bounce cues are heard, and the close button ends it with status 0.
+# leaves the title empty until the first count, settles with title "10" and
+# the ball on the bottom edge, one release cue and ten bounce cues are heard,
+# and the close button ends it with status 0.
 # With "frozen", the sound server is stopped before the program starts: no
 # cue is heard, yet the drop still reaches "10" in its usual time and the
 # close button still ends the program within 2 s.
@@ -34,6 +35,9 @@ fi
 pulse_record_start "$work/rec.raw" || exit 1
 
 zorbel_start "$zorbel" "$work/stderr" || exit 1
+# Untitled until the first count, which comes a third of a second in.
+title=$(zorbel_title)
+[[ "$title" =~ ^[0-9]*$ ]] || fail "a fresh window is titled '$title', not left empty"
 zorbel_check_startup_drop "$work/settled.png" "$work/rec.raw" || fail "the startup drop"
 # ZORBEL_UPDATE_SCREENSHOT=1 makes this the README's picture; -strip keeps it byte-stable.
 [ "${ZORBEL_UPDATE_SCREENSHOT:-}" != 1 ] || convert "$work/settled.png" -strip "$here/../../docs/screenshot.png"

@@ -1,6 +1,7 @@
 #include "form1.h"
 
 #include "design.h"
+#include "emptytitle.h"
 #include "fatalerror.h"
 #include "picturefiles.h"
 #include "versionrecord.h"
@@ -134,6 +135,11 @@ Form1::Form1(sound::Cues &cues, std::function<void()> endProgram)
 // handled, so no handler runs before Form_Load has finished.
 void Form1::Show()
 {
+    // Created before it is shown, so that the window manager never sees the
+    // name Qt gives an untitled window.
+    winId();
+    if (windowTitle().isEmpty())
+        keepTitleEmpty(*this);
     show();
     QWindow *shown = windowHandle();
     if (!shown || shown->isExposed())
@@ -147,6 +153,8 @@ void Form1::Show()
 void Form1::setCaption(const std::string &caption)
 {
     setWindowTitle(QString::fromStdString(caption));
+    if (caption.empty())
+        keepTitleEmpty(*this);
 }
 
 } // namespace zorbel
