@@ -23,8 +23,9 @@ endif()
 
 # The distribution's hardening flags (dpkg-buildflags with hardening=+all),
 # plus stack-clash and control-flow protection; tests/reliability checks the
-# program with hardening-check. ELF only: a Windows build gets its own.
-if(ZORBEL_HARDEN AND NOT WIN32)
+# program with hardening-check. ELF only: a Windows build gets its own, and
+# WebAssembly has none of these.
+if(ZORBEL_HARDEN AND NOT WIN32 AND NOT EMSCRIPTEN)
     set(CMAKE_POSITION_INDEPENDENT_CODE ON)
     include(CheckPIESupported)
     check_pie_supported()

@@ -1,0 +1,67 @@
+#include "fatalerror.h"
+#include "form1.h"
+#include "moddichiarazionicomuni.h"
+
+#include <emscripten/emscripten.h>
+
+#include <optional>
+
+namespace {
+
+// main returns at once and the page goes on running the program's events,
+// so what they use lives here. The sound module outlives the window.
+std::optional<modDichiarazioniComuni> sounds;
+std::optional<zorbel::Form1> form;
+bool ended = false;
+
+// The close button: at once, and for good. Nothing is destroyed here, inside
+// the window's own handler; nothing of it runs again either.
+void endProgram()
+{
+    ended = true;
+    form->end();
+    sounds.reset();
+}
+
+bool running()
+{
+    return form && !ended;
+}
+
+} // namespace
+
+// Called by window/web/page.js.
+extern "C" {
+
+EMSCRIPTEN_KEEPALIVE void zorbel_ballPointer(int what, int button, int held, int shift, double x, double y)
+{
+    if (running())
+        form->ballPointer(static_cast<zorbel::PictureBox::Pointer>(what), static_cast<std::int16_t>(button),
+            static_cast<std::int16_t>(held), static_cast<std::int16_t>(shift), static_cast<float>(x), static_cast<float>(y));
+}
+
+EMSCRIPTEN_KEEPALIVE void zorbel_closeClicked()
+{
+    if (running())
+        form->closeClicked();
+}
+
+EMSCRIPTEN_KEEPALIVE void zorbel_viewportChanged()
+{
+    if (running())
+        form->viewportChanged();
+}
+
+} // extern "C"
+
+int main()
+{
+    sounds.emplace();
+    // Built inside a handler: a run-time error while loading ends the
+    // program through the same fatal-error path as any other.
+    zorbel::runHandler([] {
+        form.emplace(*sounds, endProgram);
+        form->Form_Load();
+    });
+    return 0;
+}
