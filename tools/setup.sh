@@ -2,14 +2,15 @@
 # Installs what is missing from Debian's packages, builds, then either runs
 # Zorbel (`tools/setup.sh run`), or every test of every tree, listing all
 # the failures at the end (`tools/setup.sh test`), or builds the Windows
-# program and its packages (`tools/setup.sh windows`).
+# program and its packages (`tools/setup.sh windows`), or the site of the
+# browser build (`tools/setup.sh web`).
 set -euo pipefail
 
 mode=${1:-}
 case "$mode" in
-run | test | windows) ;;
+run | test | windows | web) ;;
 *)
-    echo "usage: $0 run|test|windows" >&2
+    echo "usage: $0 run|test|windows|web" >&2
     exit 2
     ;;
 esac
@@ -46,6 +47,16 @@ if [ "$mode" = test ]; then
     )
 fi
 
+# The browser build, with emscripten; its tests run the model under node and
+# the site in Chromium, driven by playwright-core from npm (which downloads
+# no browser), with the sound played into a private PulseAudio.
+web_packages=(cmake ninja-build python3 emscripten nodejs)
+# npm comes with some builds of nodejs, and Debian's npm would conflict with them.
+command -v npm >/dev/null || web_packages+=(npm)
+if [ "$mode" = test ]; then
+    web_packages+=(googletest chromium pulseaudio pulseaudio-utils fonts-dejavu-core fonts-dejavu-extra)
+fi
+
 # Configures and builds tree $1 with the cmake options that follow.
 build_tree() {
     local tree=$1
@@ -61,6 +72,13 @@ build_windows_tree() {
     build_tree "$tree" -DCMAKE_BUILD_TYPE=Release \
         -DCMAKE_TOOLCHAIN_FILE="$top/cmake/toolchains/mingw-w64-$target.cmake" "$@" &&
         cmake --build "$tree" --target package
+}
+
+# Builds the site into tree $1/site; more cmake options may follow.
+build_web_tree() {
+    local tree=$1
+    shift
+    build_tree "$tree" -DCMAKE_BUILD_TYPE=Release -DCMAKE_TOOLCHAIN_FILE="$top/cmake/toolchains/emscripten.cmake" "$@"
 }
 
 # Builds tree $1 with the build function and options that follow, up to
@@ -98,7 +116,22 @@ if [ "$mode" = windows ]; then
     echo "Zorbel.exe, its installer and zip: $top/build-win64 (x86-64) and $top/build-win32 (i686)"
     exit
 fi
-[ "$mode" = run ] || packages+=("${windows_packages[@]}")
+if [ "$mode" = web ]; then
+    install_missing "${web_packages[@]}"
+    build_web_tree "$top/build-web" -DBUILD_TESTING=OFF
+    site=$top/build-web/site
+    raw=$(cat "$site"/* | wc -c)
+    gzipped=0
+    for file in "$site"/*; do
+        gzipped=$((gzipped + $(gzip -9 -c "$file" | wc -c)))
+    done
+    echo "The site: $site, $((raw / 1024)) KiB ($((gzipped / 1024)) KiB gzipped, file by file)."
+    echo "Serve it on this machine with"
+    echo "    python3 -m http.server -d $site --bind 127.0.0.1 8000"
+    echo "and open http://127.0.0.1:8000/ in a browser."
+    exit
+fi
+[ "$mode" = run ] || packages+=("${windows_packages[@]}" "${web_packages[@]}")
 install_missing "${packages[@]}"
 
 if [ "$mode" = run ]; then
@@ -119,6 +152,8 @@ test_tree build-asan build_tree -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZORBEL_SANIT
 # and end-to-end tests under 64-bit Wine; the 32-bit tree runs what needs no Wine.
 test_tree build-win64 build_windows_tree x86_64 -DBUILD_TESTING=ON --
 test_tree build-win32 build_windows_tree i686 -DBUILD_TESTING=ON -- --label-exclude wine
+# The browser build: the model tests as wasm under node, the site in Chromium.
+test_tree build-web build_web_tree -DBUILD_TESTING=ON --
 
 if [ ${#failures[@]} -gt 0 ]; then
     echo "Failed:" >&2
