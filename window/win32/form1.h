@@ -1,9 +1,11 @@
 #pragma once
 
+#include "commandbutton.h"
 #include "cues.h"
 #include "form.h"
 #include "label.h"
 #include "picturebox.h"
+#include "picturefiles.h"
 #include "win32toolkit.h"
 
 #include <windows.h>
@@ -12,22 +14,6 @@
 #include <string>
 
 namespace zorbel {
-
-// The pictures the window shows, loaded from the executable's resources.
-struct Pictures {
-    Pictures();
-    ~Pictures();
-    Pictures(const Pictures &) = delete;
-    Pictures &operator=(const Pictures &) = delete;
-
-    HBITMAP ball;
-    HBITMAP ball2x;
-    HICON bigIcon;
-    HICON smallIcon;
-    HICON close;
-    HICON close2x;
-    HCURSOR hand;
-};
 
 // The program's one window on the plain Windows API: the ball, the
 // instruction line and the close button on black, and the two timers. Each
@@ -53,10 +39,8 @@ private:
     static LRESULT CALLBACK windowProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     LRESULT handle(UINT message, WPARAM wParam, LPARAM lParam);
     HWND createWindow();
-    HWND createButton();
     SIZE clientSize() const;
     void letGoOfMouse();
-    void drawButton(const DRAWITEMSTRUCT &item) const;
     void changeScale(UINT dpi, const RECT &suggested);
 
     std::function<void()> m_endProgram;
@@ -68,7 +52,7 @@ private:
     // Created in tab order, the ball first: the first child is also on top,
     // so the ball passes over the button when dragged across it.
     PictureBox picBounce;
-    HWND Command1;
+    CommandButton Command1;
     Label Label1;
     Win32Element m_ballElement;
     Win32Element m_buttonElement;

@@ -112,7 +112,7 @@ void Label::paint(HDC target) const
         return;
     RECT area = deviceRect();
     const HGDIOBJ previous = SelectObject(target, m_font);
-    SetTextColor(target, RGB(design::labelColour.red, design::labelColour.green, design::labelColour.blue));
+    SetTextColor(target, colour(design::labelColour));
     SetBkMode(target, TRANSPARENT);
     DrawTextW(target, m_text.c_str(), static_cast<int>(m_text.size()), &area,
         DT_LEFT | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);

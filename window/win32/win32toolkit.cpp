@@ -4,7 +4,6 @@
 #include "runtimeerror.h"
 
 #include <algorithm>
-#include <cmath>
 #include <vector>
 
 namespace zorbel {
@@ -49,11 +48,6 @@ std::wstring widen(std::string_view utf8)
         static_cast<int>(wide.size()));
     wide.resize(static_cast<std::size_t>(std::max(length, 0)));
     return wide;
-}
-
-int PixelScale::toDevice(double logical) const
-{
-    return PlacedElement::nearestPixel(logical * m_factor);
 }
 
 Win32Element::Win32Element(HWND window, design::Rect design, const PixelScale &scale)

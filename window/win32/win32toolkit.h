@@ -1,6 +1,7 @@
 #pragma once
 
 #include "design.h"
+#include "pixelscale.h"
 #include "placedelement.h"
 #include "toolkit.h"
 
@@ -15,19 +16,10 @@ namespace zorbel {
 
 std::wstring widen(std::string_view utf8);
 
-// Device pixels per logical pixel of the window, 1 at 96 DPI. Everything the
-// handlers see is in logical pixels, so Zorbel behaves alike on every screen.
-class PixelScale {
-public:
-    double factor() const { return m_factor; }
-    void setDpi(UINT dpi) { m_factor = dpi / 96.0; }
-
-    int toDevice(double logical) const;
-    float toLogical(int device) const { return static_cast<float>(device / m_factor); }
-
-private:
-    double m_factor = 1;
-};
+inline COLORREF colour(design::Colour colour)
+{
+    return RGB(colour.red, colour.green, colour.blue);
+}
 
 // A child window seen as a toolkit element, placed in device pixels.
 class Win32Element final : public PlacedElement {
