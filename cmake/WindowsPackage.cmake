@@ -39,6 +39,9 @@ else()
     set(CPACK_NSIS_DEFINES "Unicode true")
     set(CPACK_NSIS_INSTALL_ROOT "$PROGRAMFILES")
 endif()
+# Our own installer script (cmake/nsis/NSIS.template.in): per-user or
+# machine-wide, and careful with a running program.
+list(APPEND CMAKE_MODULE_PATH ${CMAKE_CURRENT_LIST_DIR}/nsis)
 set(CPACK_PROJECT_CONFIG_FILE ${CMAKE_CURRENT_LIST_DIR}/WindowsPackageNames.cmake)
 
 include(CPack)

@@ -5,6 +5,8 @@
 #   wine_prefix                # exports WINEPREFIX (a private one) and WINEDEBUG
 #   wine PROGRAM.exe ARGS...   # runs it to the end; its exit status
 #   wine_launcher PROGRAM.exe  # prints a command that starts it, for window.sh's zorbel_start
+#   wine_command 'LINE'        # runs a Windows command line as written; its exit status
+#   wine_reg KEY [VALUE]       # prints a key's values (or one value's data); status 1 if none
 #
 # Or run it: `bash wine.sh PROGRAM.exe ARGS...` runs one program in a private
 # prefix and exits with its status (the cross build's test emulator).
@@ -77,6 +79,26 @@ wine_launcher() {
     printf '#!/bin/sh\nexec wine %q "$@"\n' "$1" >"$launcher"
     chmod +x "$launcher"
     echo "$launcher"
+}
+
+# `wine PROGRAM ARGS` quotes each argument that holds a space; a command line
+# as Windows keeps it (an uninstall entry's, say) goes through cmd unchanged.
+wine_command() {
+    printf '@%s\r\n@exit /b %%errorlevel%%\r\n' "$1" >"$WINEPREFIX/drive_c/zorbel-command.bat"
+    wine cmd /d /c 'C:\zorbel-command.bat'
+    local status=$?
+    rm -f "$WINEPREFIX/drive_c/zorbel-command.bat"
+    return $status
+}
+
+wine_reg() {
+    local out
+    out=$(wine reg query "$1" ${2:+/v "$2"} 2>/dev/null | tr -d '\r') || return 1
+    if [ -n "${2:-}" ]; then
+        sed -n "s/^ *$2 *REG_[A-Z_]* *//p" <<<"$out"
+    else
+        echo "$out"
+    fi
 }
 
 # Ends what runs in this prefix and removes it; safe to call twice.
