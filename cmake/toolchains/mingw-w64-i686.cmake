@@ -5,3 +5,4 @@ set(CMAKE_SYSTEM_PROCESSOR i686)
 
 set(ZORBEL_MINGW_TRIPLET i686-w64-mingw32)
 include(${CMAKE_CURRENT_LIST_DIR}/mingw-w64-common.cmake)
+include(${CMAKE_CURRENT_LIST_DIR}/i686-arithmetic.cmake)

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <iomanip>
 #include <vector>
 
 namespace zorbel {
@@ -214,6 +215,46 @@ INSTANTIATE_TEST_SUITE_P(Speeds, GravityAndDrag,
     testing::Values(SpeedTick { 101, 100 }, SpeedTick { 150, 148 }, SpeedTick { 300, 298 },
         SpeedTick { 0, -1 }, SpeedTick { -99, -100 }, SpeedTick { -100, -100 },
         SpeedTick { -298, -298 }, SpeedTick { -299, -298 }, SpeedTick { -400, -399 }));
+
+// Each tick multiplies the side speed by flightDecay in flight and by
+// restingDecay and flightDecay at rest, every product rounded once to a
+// double and then stored as a float. The expected floats come from Python,
+// whose floats are doubles (struct's "f" stores a float):
+//     x = unpack("f", pack("f", x * 0.995))[0]            flying
+//     x = unpack("f", pack("f", x * 0.985 * 0.995))[0]    resting
+// A drop from the design position flies 233 ticks and settles on the 234th;
+// a ball let go on the floor rests from its first tick. Every row lands on
+// another float when a product is rounded through a wider register first (the
+// x87 unit of i686).
+struct SideSpeed {
+    float releaseTop;
+    Int16 thrown;
+    int ticks;
+    float speedX;
+};
+
+class SideDecay : public testing::TestWithParam<SideSpeed> { };
+
+TEST_P(SideDecay, ThrownSideSpeedReachesTheDoubleRoundedFloat)
+{
+    BallWindow w;
+    w.picBounce.top = GetParam().releaseTop;
+    w.startup();
+    w.state().speedX = GetParam().thrown;
+    for (int tick = 0; tick < GetParam().ticks; ++tick)
+        w.ball.tmrAnimate_Timer();
+    ASSERT_TRUE(w.tmrAnimate.enabled);
+    EXPECT_EQ(w.state().speedX, GetParam().speedX)
+        << std::setprecision(9) << "thrown at " << GetParam().thrown << ", after " << GetParam().ticks
+        << " ticks: " << w.state().speedX << " instead of " << GetParam().speedX;
+}
+
+INSTANTIATE_TEST_SUITE_P(Throws, SideDecay,
+    testing::Values(SideSpeed { 85, 17, 60, 12.584439f }, SideSpeed { 85, -23, 60, -17.026003f },
+        SideSpeed { 85, 2998, 60, 2219.3022f }, SideSpeed { 85, 5, 233, 1.5550618f },
+        SideSpeed { 85, 9, 234, 2.7433403f }, SideSpeed { 85, 17, 300, 1.3727796f },
+        SideSpeed { 354, 2141, 10, 1750.6923f }, SideSpeed { 354, 1733, 60, 518.03284f },
+        SideSpeed { 354, -265, 150, -12.946209f }));
 
 TEST(Settling, SideSpeedKeepsTheTimerRunningSilentlyUntilItDecays)
 {
