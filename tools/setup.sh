@@ -31,6 +31,7 @@ if [ "$mode" = test ]; then
         pulseaudio pulseaudio-utils pipewire pipewire-pulse wireplumber dbus-daemon
         dpkg-dev file lintian man-db desktop-file-utils appstream weston
         devscripts clang libclang-rt-14-dev
+        g++-multilib qemu-user
     )
 fi
 
@@ -152,6 +153,10 @@ test_tree build-asan build_tree -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZORBEL_SANIT
 # and end-to-end tests under 64-bit Wine; the 32-bit tree runs what needs no Wine.
 test_tree build-win64 build_windows_tree x86_64 -DBUILD_TESTING=ON --
 test_tree build-win32 build_windows_tree i686 -DBUILD_TESTING=ON -- --label-exclude wine
+# The model's tests as 32-bit code: a 32-bit Linux program with the code
+# generation of the i686 Windows program (under qemu-i386 where the kernel
+# runs no 32-bit programs).
+test_tree build-i686 build_tree -DCMAKE_BUILD_TYPE=Release -DCMAKE_TOOLCHAIN_FILE="$top/cmake/toolchains/linux-i686.cmake" --
 # The browser build: the model tests as wasm under node, the site in Chromium.
 test_tree build-web build_web_tree -DBUILD_TESTING=ON --
 
