@@ -6,13 +6,21 @@
 // suspended: the cues then sound nowhere, as without a sound server. The first
 // gesture resumes it, and the cue that was waiting in the suspended context
 // is dropped first, so it does not sound late.
+//
+// The context's clock moves on only as the audio thread renders, in steps of
+// its buffer, which grow on a busy machine. Two cues asked for a tick apart
+// can then read the same time, and the first would be cut before it is ever
+// heard: each cue starts as long after the one it cuts as it was asked
+// after it, and at least a tick after.
 var zorbelAudio = {
     context: null,
-    source: null,
+    source: null, // the cue that may still be sounding
+    startedAt: 0, // its start, on the context's clock
+    askedAt: 0, // when it was asked for, on the page's clock
+    shortestCue: 0.010,
     gestures: ['pointerdown', 'pointerup', 'keydown', 'touchend'],
 
     play(samples, channels, rate, bits) {
-        this.stop();
         const context = this.open();
         if (!context)
             return false;
@@ -29,19 +37,30 @@ var zorbelAudio = {
             for (let frame = 0, at = channel * bytesPerSample; frame < frames; ++frame, at += channels * bytesPerSample)
                 out[frame] = bits === 8 ? (samples[at] - 128) / 128 : ((samples[at] | samples[at + 1] << 8) << 16 >> 16) / 32768;
         }
+        const asked = performance.now();
+        let at = context.currentTime;
+        if (this.source && context.state === 'running')
+            at = Math.max(at, this.startedAt + Math.max((asked - this.askedAt) / 1000, this.shortestCue));
+        this.stop(at);
         const source = context.createBufferSource();
         source.buffer = buffer;
         source.connect(context.destination);
-        source.start();
+        source.onended = () => {
+            if (this.source === source)
+                this.source = null;
+        };
+        source.start(at);
         this.source = source;
+        this.startedAt = at;
+        this.askedAt = asked;
         return true;
     },
 
-    stop() {
+    // Stops the cue still sounding, now or at the context's time `at`.
+    stop(at = 0) {
         if (!this.source)
             return;
-        this.source.stop();
-        this.source.disconnect();
+        this.source.stop(at);
         this.source = null;
     },
 

@@ -77,7 +77,11 @@ var zorbelPage = {
             }
             this.deliver('press', button(event), held(event), event);
         });
-        ball.addEventListener('pointermove', event => {
+        // Moves as they come rather than once a frame: the drag sampler
+        // ticks every 10 ms and makes a throw of the last tick's movement.
+        // (Secure pages only, 127.0.0.1 among them.)
+        const moveEvent = 'onpointerrawupdate' in window ? 'pointerrawupdate' : 'pointermove';
+        ball.addEventListener(moveEvent, event => {
             if (event.pointerId !== this.pointer)
                 return;
             // Another mouse button pressed or released during a press arrives

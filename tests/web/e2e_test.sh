@@ -1,0 +1,45 @@
+#!/usr/bin/env bash
+# The site end to end in Debian's Chromium, its sound played into a private
+# PulseAudio and counted there: with the autoplay policy relaxed the startup
+# drop counts to "10", rests on the floor beside the button and sounds one
+# release and ten bounces; for a visitor's browser it is silent, and the
+# first drop after a press on the page sounds; mouse and touch drags, a
+# cancelled touch, a throw, the keyboard and the close button work as on the
+# desktop, and the ball and the button carry their names.
+#
+#   e2e_test.sh SITE NODE_MODULES
+set -uo pipefail
+site=$1
+export NODE_PATH=$2
+here=$(cd "$(dirname "$0")" && pwd)
+source "$here/../lib/e2e.sh"
+source "$here/../lib/pulse.sh"
+
+drive() { node "$here/e2e_test.cjs" "$site" "$work" "$1" || fail "in Chromium ($1)"; }
+
+[ -d "$NODE_PATH/playwright-core" ] || fail "no playwright-core in $NODE_PATH (npm ci there)"
+pulse_start pulseaudio || exit 1
+
+pulse_record_start "$work/startup.raw" || exit 1
+startup=$(drive startup) || exit 1
+pulse_record_stop
+read -r top bottom <<<"$(zorbel_ball_rows "$work/settled.png")"
+[ "$bottom" = 427 ] && [ "$top" -ge 354 ] || fail "after the startup drop the ball rests at rows $top-$bottom, not on the floor"
+startup_cues=$(zorbel_cues "$work/startup.raw")
+[ "$startup_cues" = "R B B B B B B B B B B" ] || fail "heard '$startup_cues' in the startup drop, not one release and ten bounces"
+# The button's grey edge starts at 563, 383, the black page just before it.
+pixel() { convert "$work/settled.png" -format "%[fx:int(255*p{$1,$2}.r)]" info:; }
+[ "$(pixel 562 400)" = 0 ] && [ "$(pixel 563 400)" -gt 60 ] && [ "$(pixel 580 382)" = 0 ] && [ "$(pixel 580 383)" -gt 60 ] ||
+    fail "the close button is not at 563, 383"
+
+pulse_record_start "$work/gesture.raw" || exit 1
+gesture=$(drive gesture) || exit 1
+pulse_record_stop
+heard=$(zorbel_cues "$work/gesture.raw")
+[ "$heard" = "R B B B B B B B B B B" ] ||
+    fail "heard '$heard' without autoplay: expected the startup drop silent, then one release and ten bounces"
+
+input=$(drive input) || exit 1
+echo "$startup; heard $startup_cues"
+echo "$gesture; heard $heard in all"
+echo "$input"
