@@ -41,9 +41,6 @@ cmake --build "$winbuild" --parallel 2 --target Zorbel ZorbelTickTrace soundtimi
 source "$top/tests/lib/xvfb.sh"
 source "$top/tests/lib/pulse.sh"
 source "$top/tests/lib/wine.sh"
-work=$(mktemp -d)
-cleanup() { wine_stop; pulse_stop; xvfb_stop; rm -rf "$work"; }
-trap cleanup EXIT
 xvfb_start
 pulse_start
 wine_prefix

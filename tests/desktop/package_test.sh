@@ -14,7 +14,8 @@ cpack=$1
 build=$2
 version=$3
 here=$(cd "$(dirname "$0")" && pwd)
-source "$here/../lib/e2e.sh"
+source "$here/../lib/xvfb.sh"
+source "$here/../lib/window.sh"
 
 "$cpack" --config "$build/CPackConfig.cmake" -G DEB -B "$work/out" >"$work/cpack.log" 2>&1 ||
     { cat "$work/cpack.log" >&2; fail "cpack failed"; }

@@ -4,32 +4,14 @@
 # SIGTERM ends it with status 0 and nothing on stderr; started without
 # QT_QPA_PLATFORM where only a Wayland display is, it uses that one, and the
 # compositor going away (as at logout) ends it at once with status 1 and one
-# line. Needs weston
-# and qt6-wayland.
+# line. Needs weston and qt6-wayland.
 set -uo pipefail
 zorbel=$1
 here=$(cd "$(dirname "$0")" && pwd)
 source "$here/../lib/pulse.sh"
 source "$here/../lib/window.sh"
-work=$(mktemp -d)
-WESTON_PID=
-cleanup() {
-    zorbel_kill
-    if [ -n "$WESTON_PID" ]; then
-        kill "$WESTON_PID" 2>/dev/null
-        wait "$WESTON_PID" 2>/dev/null
-    fi
-    pulse_stop
-    rm -rf "$work"
-}
-trap cleanup EXIT
-
-fail() {
-    echo "FAIL: $*" >&2
-    echo "the program's stderr:" >&2
-    cat "$work/stderr" >&2
-    exit 1
-}
+on_fail echo "the program's stderr:"
+on_fail cat "$work/stderr"
 
 # Also gives a private runtime folder, where Weston puts its socket.
 pulse_start || exit 1
@@ -38,21 +20,19 @@ pulse_start || exit 1
 # window's app id and titles.
 WAYLAND_DEBUG=server weston --backend=headless-backend.so --socket=zorbel-test --idle-time=0 --no-config \
     >"$work/weston.log" 2>&1 &
-WESTON_PID=$!
-if ! pulse_wait_for 100 test -S "$XDG_RUNTIME_DIR/zorbel-test"; then
-    echo "wayland_test: Weston did not start; its log:" >&2
-    cat "$work/weston.log" >&2
-    exit 1
-fi
+weston=$!
+on_exit end_pid "$weston"
+started_within 10 "wayland_test: Weston" "$weston" "$work/weston.log" test -S "$XDG_RUNTIME_DIR/zorbel-test" || exit 1
 
 : >"$work/stderr"
 env -u DISPLAY WAYLAND_DISPLAY=zorbel-test QT_QPA_PLATFORM=wayland "$zorbel" 2>"$work/stderr" &
 ZORBEL_PID=$!
+on_exit zorbel_kill
 
 requests() { grep -o "xdg_toplevel@[0-9]*\.$1(\"[^\"]*\")" "$work/weston.log" | sed 's/.*("\(.*\)")/\1/'; }
 titles_so_far() { requests set_title | grep -x '[0-9]*' | paste -sd ' '; }
 
-pulse_wait_for 200 grep -q 'set_title("10")' "$work/weston.log" ||
+wait_until 20 grep -q 'set_title("10")' "$work/weston.log" ||
     fail "the title never read 10; titles: $(titles_so_far)"
 [ "$(titles_so_far)" = "1 2 3 4 5 6 7 8 9 10" ] || fail "titles were '$(titles_so_far)'"
 [ "$(requests set_app_id)" = org.zorbel.Zorbel ] || fail "app id '$(requests set_app_id)'"
@@ -67,10 +47,8 @@ titles=$(titles_so_far)
 env -u DISPLAY -u QT_QPA_PLATFORM WAYLAND_DISPLAY=zorbel-test "$zorbel" 2>"$work/stderr" &
 ZORBEL_PID=$!
 second_window() { [ "$(requests set_app_id | wc -l)" -ge 2 ]; }
-pulse_wait_for 100 second_window || fail "the second window never appeared"
-kill "$WESTON_PID"
-wait "$WESTON_PID" 2>/dev/null
-WESTON_PID=
+wait_until 10 second_window || fail "the second window never appeared"
+end_pid "$weston"
 zorbel_wait_exit 2 || fail "the program outlived its compositor by 2 s"
 [ "$ZORBEL_STATUS" = 1 ] || fail "exit status $ZORBEL_STATUS after the compositor went away"
 [ "$(wc -l <"$work/stderr")" -le 1 ] || fail "more than one line on stderr after the compositor went away"

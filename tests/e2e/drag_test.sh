@@ -7,7 +7,8 @@ set -uo pipefail
 zorbel=$1
 predict=$2
 here=$(cd "$(dirname "$0")" && pwd)
-source "$here/../lib/e2e.sh"
+source "$here/../lib/xvfb.sh"
+source "$here/../lib/window.sh"
 
 # The ball's element Top and bottom rows, searched in columns $1..$2 (by
 # default where it rests after the startup drop).

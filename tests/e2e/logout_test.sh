@@ -13,15 +13,11 @@ set -uo pipefail
 zorbel=$1
 rounds=${2:-24}
 here=$(cd "$(dirname "$0")" && pwd)
-source "$here/../lib/e2e.sh"
+source "$here/../lib/xvfb.sh"
+source "$here/../lib/window.sh"
 source "$here/../lib/pulse.sh"
-
-fail() {
-    echo "FAIL: $*" >&2
-    echo "the program's stderr:" >&2
-    cat "$work/stderr" >&2
-    exit 1
-}
+on_fail echo "the program's stderr:"
+on_fail cat "$work/stderr"
 
 # $1 names the case; $2 lists the exit statuses allowed, $3 how many lines
 # stderr may hold.

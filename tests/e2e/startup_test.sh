@@ -11,7 +11,8 @@
 set -uo pipefail
 zorbel=$1
 here=$(cd "$(dirname "$0")" && pwd)
-source "$here/../lib/e2e.sh"
+source "$here/../lib/xvfb.sh"
+source "$here/../lib/window.sh"
 source "$here/../lib/pulse.sh"
 
 xvfb_start || exit 1

@@ -9,16 +9,11 @@ set -uo pipefail
 zorbel=$1
 manager=$2
 here=$(cd "$(dirname "$0")" && pwd)
-source "$here/../lib/e2e.sh"
+source "$here/../lib/xvfb.sh"
+source "$here/../lib/window.sh"
 source "$here/../lib/wm.sh"
-# A button still held would stay down in the X server for the next test.
-trap 'xdotool mouseup 1 2>/dev/null; e2e_cleanup' EXIT
-
-fail() {
-    echo "FAIL ($manager): $*" >&2
-    cat "$work/stderr" >&2
-    exit 1
-}
+on_fail echo "($manager) the program's stderr:"
+on_fail cat "$work/stderr"
 
 # Bounces counted by the startup drop in a client of height $1.
 count_for_height() {
@@ -32,6 +27,9 @@ count_for_height() {
 }
 
 xvfb_start || exit 1
+# A button still held would stay down in the X server for the next test.
+release_button() { xdotool mouseup 1 2>/dev/null; }
+on_exit release_button
 wm_start "$manager" || exit 1
 export PULSE_SERVER=unix:$work/no-sound-server
 zorbel_start "$zorbel" "$work/stderr" || exit 1

@@ -20,7 +20,7 @@ shift $(($# > 0 ? 1 : 0))
 mkdir -p "$out/corpus"
 clang++ -std=c++20 -g -O1 -fno-omit-frame-pointer \
     -fsanitize=fuzzer,address,undefined,float-cast-overflow -fno-sanitize-recover=all \
-    -I"$top/ball" -I"$top/sound" -I"$top/tests/support" \
+    -I"$top/ball" -I"$top/tests/support" \
     "$top/ball/ball.cpp" "$top/tests/fuzz/ball_fuzzer.cpp" -o "$out/ball_fuzzer"
 
 cd "$out"

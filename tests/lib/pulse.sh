@@ -3,7 +3,6 @@
 # (what Debian's GNOME desktop runs). Clients reach either through libpulse.
 # Source this file, then:
 #
-#   trap pulse_stop EXIT
 #   pulse_start [pulseaudio|pipewire]  # exports PULSE_SERVER and friends
 #   pulse_record_start rec.raw         # s16le, mono, 44100 Hz
 #   ... run the program ...
@@ -19,6 +18,8 @@
 # real home or runtime folders. Needs pulseaudio and pulseaudio-utils, and for
 # PipeWire pipewire, pipewire-pulse, wireplumber and dbus.
 
+source "$(dirname "${BASH_SOURCE[0]}")/frame.sh"
+
 PULSE_KIND=
 PULSE_DIR=
 PULSE_PID=           # the process that serves the PulseAudio protocol
@@ -28,21 +29,8 @@ PULSE_BUS_PID=
 PULSE_KEEPALIVE_PID=
 PULSE_RECORD_PID=
 
-# Waits until the command succeeds, for at most $1 tenths of a second.
-pulse_wait_for() {
-    local tenths=$1
-    shift
-    local tries=$((tenths * 10))
-    until "$@"; do
-        tries=$((tries - 1))
-        if [ "$tries" -le 0 ]; then
-            return 1
-        fi
-        sleep 0.01
-    done
-}
-
 pulse_start() {
+    on_exit pulse_stop
     PULSE_KIND=${1:-pulseaudio}
     PULSE_DIR=$(mktemp -d) || return 1
     mkdir -m700 "$PULSE_DIR/run" "$PULSE_DIR/state" "$PULSE_DIR/home"
@@ -66,7 +54,7 @@ CONF
         PULSE_BUS=unix:path=$PULSE_DIR/run/bus
         pulse_run dbus-daemon --session --nofork --nopidfile --address="$PULSE_BUS" 2>"$PULSE_DIR/dbus.log" &
         PULSE_BUS_PID=$!
-        pulse_wait_for 50 test -S "$PULSE_DIR/run/bus" || { echo "pulse.sh: no session bus" >&2; return 1; }
+        wait_until 5 test -S "$PULSE_DIR/run/bus" || { echo "pulse.sh: no session bus" >&2; return 1; }
         ;;
     *)
         echo "pulse.sh: unknown sound server '$PULSE_KIND'" >&2
@@ -89,19 +77,19 @@ pulse_server_start() {
     else
         pulse_run pipewire 2>>"$PULSE_DIR/server.log" &
         PULSE_OTHER_PIDS=($!)
-        pulse_wait_for 50 test -S "$PULSE_DIR/run/pipewire-0" || { pulse_server_failed; return 1; }
+        wait_until 5 test -S "$PULSE_DIR/run/pipewire-0" || { pulse_server_failed; return 1; }
         pulse_run wireplumber 2>>"$PULSE_DIR/server.log" &
         PULSE_OTHER_PIDS+=($!)
         pulse_run pipewire-pulse 2>>"$PULSE_DIR/server.log" &
         PULSE_PID=$!
     fi
-    if ! pulse_wait_for 100 pactl info >/dev/null 2>&1; then
+    if ! wait_until 10 pactl info >/dev/null 2>&1; then
         pulse_server_failed
         return 1
     fi
     if [ "$PULSE_KIND" = pipewire ]; then
         # WirePlumber links new streams to the default sink once it has chosen one.
-        pulse_wait_for 100 pulse_default_is_nullsink || { pulse_server_failed; return 1; }
+        wait_until 10 pulse_default_is_nullsink || { pulse_server_failed; return 1; }
     else
         # Without a running stream the null sink works in 2-second blocks, so
         # the recording stays empty and the first sound starts up to 2 s late.
@@ -137,14 +125,14 @@ pulse_record_start() {
         # Suspending and resuming makes the sink pick up the low latency the streams asked for.
         pactl suspend-sink nullsink 1 && pactl suspend-sink nullsink 0 || return 1
     fi
-    if ! pulse_wait_for 100 pulse_recorded "$file" 1; then
+    if ! wait_until 10 pulse_recorded "$file" 1; then
         echo "pulse.sh: the recording stays empty" >&2
         return 1
     fi
     local first
     first=$(stat -c %s "$file")
     # A quarter of a second more than that first block, as 16-bit samples.
-    if ! pulse_wait_for 100 pulse_recorded "$file" $((first + 22050)); then
+    if ! wait_until 10 pulse_recorded "$file" $((first + 22050)); then
         echo "pulse.sh: the recording does not go on after its first $first bytes" >&2
         return 1
     fi
@@ -156,7 +144,7 @@ pulse_recorded() {
 }
 
 pulse_record_stop() {
-    pulse_end_pid "$PULSE_RECORD_PID"
+    end_pid "$PULSE_RECORD_PID"
     PULSE_RECORD_PID=
 }
 
@@ -175,23 +163,15 @@ pulse_server_stop() {
     local -
     set +e
     pulse_record_stop
-    pulse_end_pid "$PULSE_KEEPALIVE_PID"
+    end_pid "$PULSE_KEEPALIVE_PID"
     PULSE_KEEPALIVE_PID=
     local pid
     for pid in "$PULSE_PID" "${PULSE_OTHER_PIDS[@]}"; do
         kill -CONT "$pid" 2>/dev/null || true
-        pulse_end_pid "$pid"
+        end_pid "$pid"
     done
     PULSE_PID=
     PULSE_OTHER_PIDS=()
-}
-
-pulse_end_pid() {
-    if [ -n "$1" ]; then
-        kill "$1" 2>/dev/null || true
-        wait "$1" 2>/dev/null || true
-    fi
-    return 0
 }
 
 # Stops everything pulse_start and pulse_record_start began; safe to call twice.
@@ -199,7 +179,7 @@ pulse_stop() {
     local -
     set +e
     pulse_server_stop
-    pulse_end_pid "$PULSE_BUS_PID"
+    end_pid "$PULSE_BUS_PID"
     PULSE_BUS_PID=
     PULSE_BUS=
     if [ -n "$PULSE_DIR" ]; then

@@ -1,6 +1,8 @@
-# Driving the real Zorbel window under a private X server. Source after
+# Driving the real Zorbel window under a private X server. Source with
 # xvfb.sh (and pulse.sh for zorbel_check_startup_drop); needs xdotool,
 # ImageMagick and Python 3.
+
+source "$(dirname "${BASH_SOURCE[0]}")/frame.sh"
 
 ZORBEL_TESTS=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 ZORBEL_PID=
@@ -9,6 +11,7 @@ ZORBEL_STATUS=
 
 # Starts the program ($1) with stderr into $2 and waits for its window.
 zorbel_start() {
+    on_exit zorbel_kill
     "$1" 2>"$2" &
     ZORBEL_PID=$!
     ZORBEL_WINDOW=$(timeout 20 xdotool search --sync --onlyvisible --pid "$ZORBEL_PID" 2>/dev/null | head -n 1)
@@ -25,15 +28,13 @@ zorbel_title() {
 
 # Waits up to $2 seconds for the title to read $1.
 zorbel_wait_title() {
-    local want=$1 tries=$(($2 * 20))
-    until [ "$(zorbel_title)" = "$want" ]; do
-        tries=$((tries - 1))
-        if [ "$tries" -le 0 ]; then
-            echo "window.sh: title is '$(zorbel_title)', expected '$want'" >&2
-            return 1
-        fi
-        sleep 0.05
-    done
+    wait_until "$2" zorbel_title_is "$1" && return
+    echo "window.sh: title is '$(zorbel_title)', expected '$1'" >&2
+    return 1
+}
+
+zorbel_title_is() {
+    [ "$(zorbel_title)" = "$1" ]
 }
 
 zorbel_screenshot() {
@@ -46,22 +47,22 @@ zorbel_ball_rows() {
     "$ZORBEL_TESTS/e2e/ball_on_screen.py" "$@"
 }
 
-# The cues heard in recording $1 (pulse.sh's format), e.g. "R B B".
+# The cues heard in recording $1 (pulse.sh's format), e.g. "R B B"; with
+# --details, one line per cue after that.
 zorbel_cues() {
-    python3 "$ZORBEL_TESTS/sound/count_cues.py" "$1" \
+    python3 "$ZORBEL_TESTS/sound/count_cues.py" "$@" \
         --bounce "$ZORBEL_TESTS/../assets/bounce.wav" --release "$ZORBEL_TESTS/../assets/release.wav"
+}
+
+zorbel_recording_length() {
+    echo "$(($(stat -c %s "$1") / 88)) ms recorded"
 }
 
 # Waits up to $1 seconds for the program to end and sets ZORBEL_STATUS to its
 # exit status. Call it in this shell, not in $(...): a subshell cannot wait
 # for the program.
 zorbel_wait_exit() {
-    local tries=$(($1 * 20))
-    while kill -0 "$ZORBEL_PID" 2>/dev/null; do
-        tries=$((tries - 1))
-        [ "$tries" -le 0 ] && return 1
-        sleep 0.05
-    done
+    wait_until "$1" zorbel_ended || return 1
     wait "$ZORBEL_PID"
     ZORBEL_STATUS=$?
     ZORBEL_PID=
@@ -86,8 +87,11 @@ zorbel_check_startup_drop() {
     [ "$bottom" = 427 ] && [ "$top" -ge 354 ] ||
         { echo "window.sh: the ball rests at rows $top-$bottom, not on the bottom edge (427)" >&2; return 1; }
     ZORBEL_CUES=$(zorbel_cues "$recording")
-    [ "$ZORBEL_CUES" = "R B B B B B B B B B B" ] ||
-        { echo "window.sh: heard '$ZORBEL_CUES', expected one release then ten bounces" >&2; return 1; }
+    if [ "$ZORBEL_CUES" != "R B B B B B B B B B B" ]; then
+        echo "window.sh: heard '$ZORBEL_CUES', expected one release then ten bounces; $(zorbel_recording_length "$recording"):" >&2
+        zorbel_cues "$recording" --details | tail -n +2 >&2
+        return 1
+    fi
 }
 
 # Clicks the close button, 45 px in from the client's right and bottom edges
@@ -111,7 +115,11 @@ zorbel_context_switches() {
         awk '/^(voluntary|nonvoluntary)_ctxt_switches/ { n += $2 } END { print n }'
 }
 
+zorbel_ended() {
+    ! kill -0 "$ZORBEL_PID" 2>/dev/null
+}
+
 zorbel_kill() {
-    [ -n "$ZORBEL_PID" ] && kill "$ZORBEL_PID" 2>/dev/null
+    end_pid "$ZORBEL_PID"
     ZORBEL_PID=
 }

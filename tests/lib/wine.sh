@@ -1,7 +1,6 @@
 # Running Windows programs under Wine in a private prefix. Source this file,
 # then:
 #
-#   trap wine_stop EXIT
 #   wine_prefix                # exports WINEPREFIX (a private one) and WINEDEBUG
 #   wine PROGRAM.exe ARGS...   # runs it to the end; its exit status
 #   wine_launcher PROGRAM.exe  # prints a command that starts it, for window.sh's zorbel_start
@@ -17,6 +16,8 @@
 # running side by side never share Wine's state, and wine_stop ends only the
 # processes of its own prefix. Works beside xvfb.sh (DISPLAY) and pulse.sh
 # (PULSE_SERVER): Wine's programs use whatever those exported.
+
+source "$(dirname "${BASH_SOURCE[0]}")/frame.sh"
 
 WINE_DIR=
 # No Mono or Gecko (nothing asks to be installed), and no menu builder: it
@@ -57,6 +58,7 @@ wine_template() {
 }
 
 wine_prefix() {
+    on_exit wine_stop
     local template
     template=$(wine_template) || return 1
     WINE_DIR=$(mktemp -d) || return 1
@@ -114,7 +116,6 @@ wine_stop() {
 }
 
 if [ "${BASH_SOURCE[0]}" = "$0" ]; then
-    trap wine_stop EXIT
     wine_prefix || exit 1
     wine "$@"
     exit

@@ -1,7 +1,6 @@
 # A window manager on the private X server, as on a real desktop. Source
 # after xvfb.sh (once xvfb_start has run), then:
 #
-#   trap wm_stop EXIT
 #   wm_start i3        # a tiling manager: one window fills the screen
 #   wm_start openbox   # a stacking manager, told to maximise every window
 #   wm_hide WINDOW     # takes the window off the screen the manager's way
@@ -16,6 +15,7 @@ WM_PID=
 WM_NAME=
 
 wm_start() {
+    on_exit wm_stop
     WM_NAME=$1
     WM_DIR=$(mktemp -d) || return 1
     case "$WM_NAME" in
@@ -44,7 +44,7 @@ CONF
         ;;
     esac
     WM_PID=$!
-    server_wait_started "wm.sh: $WM_NAME" "$WM_PID" "$WM_DIR/wm.log" wm_announced
+    started_within 10 "wm.sh: $WM_NAME" "$WM_PID" "$WM_DIR/wm.log" wm_announced
 }
 
 # A manager announces itself on the root window once it manages the screen.
@@ -68,11 +68,8 @@ wm_show() {
 }
 
 wm_stop() {
-    if [ -n "$WM_PID" ]; then
-        kill "$WM_PID" 2>/dev/null
-        wait "$WM_PID" 2>/dev/null
-        WM_PID=
-    fi
-    [ -n "$WM_DIR" ] && rm -rf "$WM_DIR"
+    end_pid "$WM_PID"
+    WM_PID=
+    [ -z "$WM_DIR" ] || rm -rf "$WM_DIR"
     WM_DIR=
 }

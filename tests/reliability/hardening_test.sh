@@ -10,21 +10,19 @@
 #
 #   hardening_test.sh HARDENING_CHECK CMAKE BUILD_DIR ZORBEL
 set -uo pipefail
-check=$1
+hardening_check=$1
 cmake=$2
 build=$3
 zorbel=$4
-prefix=$(mktemp -d)
-trap 'rm -rf "$prefix"' EXIT
+source "$(dirname "$0")/../lib/frame.sh"
+prefix=$work/prefix
 
-"$cmake" --install "$build" --prefix "$prefix" >"$prefix/install.log" 2>&1 ||
-    { cat "$prefix/install.log" >&2; echo "FAIL: cmake --install" >&2; exit 1; }
+"$cmake" --install "$build" --prefix "$prefix" >"$work/install.log" 2>&1 ||
+    { cat "$work/install.log" >&2; fail "cmake --install"; }
 # In games/ by default, in bin/ when configured so.
 installed=$(find "$prefix" -name Zorbel -type f)
-[ -x "$installed" ] || { echo "FAIL: no Zorbel after cmake --install in $prefix" >&2; exit 1; }
+[ -x "$installed" ] || fail "no Zorbel after cmake --install in $prefix"
 
-status=0
 for binary in "$zorbel" "$installed"; do
-    "$check" --nocfprotection "$binary" || status=1
+    check "$binary is not hardened (above)" "$hardening_check" --nocfprotection "$binary"
 done
-exit $status

@@ -12,20 +12,7 @@ server=$2
 here=$(cd "$(dirname "$0")" && pwd)
 source "$here/../lib/pulse.sh"
 
-work=$(mktemp -d)
-freezer=
-cleanup() {
-    if [ -n "$freezer" ]; then
-        kill "$freezer" 2>/dev/null || true
-        wait "$freezer" 2>/dev/null || true
-    fi
-    pulse_stop
-    rm -rf "$work"
-}
-trap cleanup EXIT
-
 schedule=103@0,102@350,102@870,102@1280,102@1590,102@1820,102@1990,102@2120,102@2210,102@2280,102@2330
-fail=0
 
 # Runs the driver and checks it; $1 names the case.
 run_driver() {
@@ -35,32 +22,16 @@ run_driver() {
     elapsed=$((($(date +%s%N) - started) / 1000000))
     echo "== $name: exit status $status after $elapsed ms"
     cat "$work/out" "$work/err"
-    if [ "$status" -ne 0 ]; then
-        echo "FAIL ($name): the driver exited with status $status"
-        fail=1
-    fi
-    if [ "$(grep -c '^play ' "$work/out")" -ne 11 ]; then
-        echo "FAIL ($name): the driver did not play all 11 cues"
-        fail=1
-    fi
+    check "$name: the driver exited with status $status" [ "$status" -eq 0 ]
+    check "$name: the driver did not play all 11 cues" [ "$(grep -c '^play ' "$work/out")" -eq 11 ]
     # Generous: this is a hang check, not a benchmark.
-    if awk '/^play / && $7 >= 1000 { found = 1 } END { exit !found }' "$work/out"; then
-        echo "FAIL ($name): a play call held the caller for a second or more"
-        fail=1
-    fi
-    if ! awk '/^exit player closed in / && $5 < 1000 { found = 1 } END { exit !found }' "$work/out"; then
-        echo "FAIL ($name): closing the player took a second or more"
-        fail=1
-    fi
-    if [ "$(wc -l <"$work/err")" -gt 1 ]; then
-        echo "FAIL ($name): more than one warning line"
-        fail=1
-    fi
+    check "$name: a play call held the caller for a second or more" \
+        awk '/^play / && $7 >= 1000 { found = 1 } END { exit found }' "$work/out"
+    check "$name: closing the player took a second or more" \
+        awk '/^exit player closed in / && $5 < 1000 { found = 1 } END { exit !found }' "$work/out"
+    check "$name: more than one warning line" [ "$(wc -l <"$work/err")" -le 1 ]
     # The schedule, the driver's wait for the last cue and the player's close.
-    if [ "$elapsed" -ge 10000 ]; then
-        echo "FAIL ($name): the driver took $elapsed ms to finish"
-        fail=1
-    fi
+    check "$name: the driver took $elapsed ms to finish" [ "$elapsed" -lt 10000 ]
 }
 
 pulse_start "$server"
@@ -74,7 +45,5 @@ pulse_start "$server"
     pulse_freeze
 ) &
 freezer=$!
+on_exit end_pid "$freezer"
 run_driver "freezing during the first cue"
-wait "$freezer" || true
-freezer=
-exit "$fail"

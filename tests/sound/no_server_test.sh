@@ -8,12 +8,10 @@
 set -euo pipefail
 
 driver=$1
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
+source "$(dirname "$0")/../lib/frame.sh"
 mkdir -m700 "$work/xdg"
 echo "autospawn = no" >"$work/client.conf"
 
-fail=0
 # Runs the driver behind the command line given, if any, and checks it; $1 names the case.
 run_driver() {
     local name=$1 status=0
@@ -24,22 +22,10 @@ run_driver() {
         >"$work/out" 2>"$work/err" || status=$?
     echo "== $name: exit status $status"
     cat "$work/out" "$work/err"
-    if [ "$status" -ne 0 ]; then
-        echo "FAIL ($name): the driver exited with status $status"
-        fail=1
-    fi
-    if [ "$(grep -c '^play ' "$work/out")" -ne 7 ]; then
-        echo "FAIL ($name): the driver did not play all 7 cues"
-        fail=1
-    fi
-    if [ "$(wc -l <"$work/err")" -gt 1 ]; then
-        echo "FAIL ($name): more than one warning line"
-        fail=1
-    fi
-    if awk '/^play / && $7 >= 50 { found = 1 } END { exit !found }' "$work/out"; then
-        echo "FAIL ($name): a play call held the caller"
-        fail=1
-    fi
+    check "$name: the driver exited with status $status" [ "$status" -eq 0 ]
+    check "$name: the driver did not play all 7 cues" [ "$(grep -c '^play ' "$work/out")" -eq 7 ]
+    check "$name: more than one warning line" [ "$(wc -l <"$work/err")" -le 1 ]
+    check "$name: a play call held the caller" awk '/^play / && $7 >= 50 { found = 1 } END { exit found }' "$work/out"
 }
 
 run_driver "no sound server"
@@ -49,12 +35,8 @@ run_driver "no sound server"
 library=$(readlink -f "$(ldconfig -p | awk '$1 == "libpulse.so.0" { print $NF; exit }')")
 if ! unshare --map-root-user --mount true 2>/dev/null; then
     echo "SKIP (no libpulse): this system allows no private mount namespace"
-    [ "$fail" -eq 0 ] && exit 77
-    exit "$fail"
+    [ "$FRAME_FAILED" = 1 ] || exit 77
+    exit 1
 fi
 run_driver "no libpulse" unshare --map-root-user --mount sh -c 'mount --bind /dev/null "$0" && exec "$@"' "$library"
-if ! grep -q '^Zorbel: no sound: libpulse cannot be loaded' "$work/err"; then
-    echo "FAIL (no libpulse): no line naming libpulse"
-    fail=1
-fi
-exit "$fail"
+check "no libpulse: no line naming libpulse" grep -q '^Zorbel: no sound: libpulse cannot be loaded' "$work/err"

@@ -10,7 +10,8 @@
 set -uo pipefail
 exe=$1
 here=$(cd "$(dirname "$0")" && pwd)
-source "$here/../lib/e2e.sh"
+source "$here/../lib/xvfb.sh"
+source "$here/../lib/window.sh"
 source "$here/../lib/pulse.sh"
 source "$here/../lib/wine.sh"
 

@@ -11,7 +11,8 @@
 # Usage: installer_test.sh BUILD/CPackConfig.cmake
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
-source "$here/../lib/e2e.sh"
+source "$here/../lib/xvfb.sh"
+source "$here/../lib/window.sh"
 source "$here/../lib/wine.sh"
 
 if ! cpack --config "$1" -G "NSIS;ZIP" -B "$work" >"$work/cpack.log" 2>&1; then
