@@ -6,9 +6,12 @@
 # foreground while the ball is held. The close button, Tab and Enter, and
 # Alt+F4 end it with status 0. Without winmm.dll it still opens its window,
 # and its first sound ends it through the fatal-error path: a message box,
-# then status 1. At 192 DPI the window and its layout are twice the size.
+# then status 1. At 120, 144 and 192 DPI the window and its layout are that
+# much larger, and mouse moves of a pointer that stays still leave the held
+# ball where it is.
 set -uo pipefail
 exe=$1
+still_move=$2 # tests/windows/still_move.cpp
 here=$(cd "$(dirname "$0")" && pwd)
 source "$here/../lib/xvfb.sh"
 source "$here/../lib/window.sh"
@@ -83,12 +86,23 @@ zorbel_wait_exit 10 || fail "the program did not end after its error message"
 [ "$ZORBEL_STATUS" = 1 ] || fail "exit status $ZORBEL_STATUS after the fatal error"
 grep -q 'fatal error: winmm.dll' "$work/stderr" || fail "stderr does not name the error: $(cat "$work/stderr")"
 
-# On a screen of 192 DPI everything is twice the size, and the handlers see
-# the same logical pixels: a 428 px floor counts 10, not the 12 of 856 px.
-wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d 192 /f >/dev/null 2>&1
-zorbel_start "$zorbel" "$work/stderr" || exit 1
-size=$(xwininfo -id "$ZORBEL_WINDOW" | awk '/Width:/ { w = $2 } /Height:/ { h = $2 } END { print w "x" h }')
-[ "$size" = 1216x856 ] || fail "client area $size at 192 DPI"
-zorbel_wait_title 10 20 || fail "the startup drop at 192 DPI did not settle on 10"
-
-echo "windows e2e: settled on 10, heard: $ZORBEL_CUES, drop from 150 counted 10, let go in the background; button, keyboard and Alt+F4 closed with 0; without winmm: status 1; 192 DPI: 1216x856, 10"
+# At 120, 144 and 192 DPI everything is that much larger, and the handlers
+# see the same logical pixels: a 428 px floor counts 10, not the 12 of 856 px
+# at 192 DPI. A held ball stays put under mouse moves of a pointer that has
+# not moved, as Windows sends when the ball moves under it: carried 17 and
+# 199 device pixels, the round trip through logical pixels would shake it.
+for dpi in 120 144 192; do
+    wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d $dpi /f >/dev/null 2>&1
+    zorbel_start "$zorbel" "$work/stderr" || exit 1
+    size=$(xwininfo -id "$ZORBEL_WINDOW" | awk '/Width:/ { w = $2 } /Height:/ { h = $2 } END { print w "x" h }')
+    [ "$size" = $((608 * dpi / 96))x$((428 * dpi / 96)) ] || fail "client area $size at $dpi DPI"
+    zorbel_wait_title 10 20 || fail "the startup drop at $dpi DPI did not settle on 10"
+    x=$((439 * dpi / 96)) y=$((391 * dpi / 96))
+    xdotool mousemove --window "$ZORBEL_WINDOW" $x $y mousedown 1 sleep 0.05 \
+        mousemove --window "$ZORBEL_WINDOW" $((x - 17)) $((y - 199))
+    places=$(wine "$still_move" 5 | tr -d '\r' | sort -u) || fail "still_move failed at $dpi DPI"
+    [ "$(wc -l <<<"$places")" = 1 ] || fail "the held ball moved at $dpi DPI without the pointer: $(echo $places)"
+    xdotool mouseup 1
+    zorbel_kill
+done
+echo "windows e2e: settled on 10, heard: $ZORBEL_CUES, drop from 150 counted 10, let go in the background; button, keyboard and Alt+F4 closed with 0; without winmm: status 1; 120, 144, 192 DPI: scaled, 10, held ball still"

@@ -115,7 +115,7 @@ LRESULT PictureBox::handle(UINT message, WPARAM wParam, LPARAM lParam)
         return 0;
     case WM_MOUSEMOVE:
         // Moves reach the ball only while a press on it holds the mouse.
-        if (m_holding)
+        if (m_holding && pointerMoved(lParam))
             deliver(MouseMove, heldButtons(wParam), wParam, pointOf(lParam));
         return 0;
     case WM_CAPTURECHANGED:
@@ -161,6 +161,7 @@ void PictureBox::press(std::int16_t button, WPARAM wParam, LPARAM lParam)
     }
     if (button == leftButton)
         m_leftDown = true;
+    m_lastPointer = screenPoint(lParam);
     deliver(MouseDown, button, wParam, pointOf(lParam));
 }
 
@@ -176,6 +177,26 @@ void PictureBox::release(std::int16_t button, WPARAM wParam, LPARAM lParam)
         ReleaseCapture();
     }
     deliver(MouseUp, button, wParam, pointOf(lParam));
+}
+
+// Windows sends a mouse move when a window moves under a pointer that has
+// not moved, as the ball does when it follows the pointer. On a scaled screen
+// the way from device pixels to logical ones and back to rounded device
+// pixels would move the ball by a pixel at each, and each such move brings
+// another: only a pointer that moved on the screen moves the ball.
+bool PictureBox::pointerMoved(LPARAM lParam)
+{
+    const POINT point = screenPoint(lParam);
+    const bool moved = point.x != m_lastPointer.x || point.y != m_lastPointer.y;
+    m_lastPointer = point;
+    return moved;
+}
+
+POINT PictureBox::screenPoint(LPARAM lParam) const
+{
+    POINT point = pointOf(lParam);
+    ClientToScreen(m_window, &point);
+    return point;
 }
 
 // Another window took the mouse (a message box, a window switch): the ball is

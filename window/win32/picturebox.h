@@ -39,6 +39,8 @@ private:
     void paint();
     void press(std::int16_t button, WPARAM wParam, LPARAM lParam);
     void release(std::int16_t button, WPARAM wParam, LPARAM lParam);
+    bool pointerMoved(LPARAM lParam);
+    POINT screenPoint(LPARAM lParam) const;
     void captureLost();
     void deliver(const MouseHandler &handler, std::int16_t button, WPARAM wParam, POINT point);
 
@@ -48,6 +50,7 @@ private:
     HWND m_window = nullptr;
     bool m_holding = false; // a press on the ball holds the mouse until every button is up
     bool m_leftDown = false;
+    POINT m_lastPointer {}; // on the screen, at the last press or move while holding
 };
 
 } // namespace zorbel
