@@ -69,17 +69,22 @@ zorbel_wait_exit() {
 }
 
 # The startup drop as the user sees and hears it, while pulse.sh records
-# into $2: the title settles on "10"; in screenshot $1 the client is 608 x 428
-# with the ball resting on its bottom edge; the recording holds one release
-# cue and then ten bounce cues (left in ZORBEL_CUES). Says what is wrong and
-# fails otherwise.
+# into $2: the title settles on "10", then zorbel_check_settled on a
+# screenshot into $1 and the recording.
 zorbel_check_startup_drop() {
-    local shot=$1 recording=$2 top bottom
     zorbel_wait_title 10 20 || return 1
     sleep 0.3 # let the last cue finish before the recording stops
     pulse_record_stop
-    zorbel_screenshot "$shot" || return 1
-    local size
+    zorbel_screenshot "$1" || return 1
+    zorbel_check_settled "$1" "$2"
+}
+
+# After the startup drop, on any platform: in screenshot $1 the client is
+# 608 x 428 with the ball resting on its bottom edge; recording $2 holds one
+# release cue and then ten bounce cues (left in ZORBEL_CUES). Says what is
+# wrong and fails otherwise.
+zorbel_check_settled() {
+    local shot=$1 recording=$2 top bottom size
     size=$(identify -format '%wx%h' "$shot")
     [ "$size" = 608x428 ] || { echo "window.sh: client area is $size, not 608x428" >&2; return 1; }
     read -r top bottom <<<"$(zorbel_ball_rows "$shot")"

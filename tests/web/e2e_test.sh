@@ -12,7 +12,7 @@ set -uo pipefail
 site=$1
 export NODE_PATH=$2
 here=$(cd "$(dirname "$0")" && pwd)
-source "$here/../lib/e2e.sh"
+source "$here/../lib/window.sh"
 source "$here/../lib/pulse.sh"
 
 drive() { node "$here/e2e_test.cjs" "$site" "$work" "$1" || fail "in Chromium ($1)"; }
@@ -23,10 +23,7 @@ pulse_start pulseaudio || exit 1
 pulse_record_start "$work/startup.raw" || exit 1
 startup=$(drive startup) || exit 1
 pulse_record_stop
-read -r top bottom <<<"$(zorbel_ball_rows "$work/settled.png")"
-[ "$bottom" = 427 ] && [ "$top" -ge 354 ] || fail "after the startup drop the ball rests at rows $top-$bottom, not on the floor"
-startup_cues=$(zorbel_cues "$work/startup.raw")
-[ "$startup_cues" = "R B B B B B B B B B B" ] || fail "heard '$startup_cues' in the startup drop, not one release and ten bounces"
+zorbel_check_settled "$work/settled.png" "$work/startup.raw" || fail "the startup drop"
 # The button's grey edge starts at 563, 383, the black page just before it.
 pixel() { convert "$work/settled.png" -format "%[fx:int(255*p{$1,$2}.r)]" info:; }
 [ "$(pixel 562 400)" = 0 ] && [ "$(pixel 563 400)" -gt 60 ] && [ "$(pixel 580 382)" = 0 ] && [ "$(pixel 580 383)" -gt 60 ] ||
@@ -40,6 +37,6 @@ heard=$(zorbel_cues "$work/gesture.raw")
     fail "heard '$heard' without autoplay: expected the startup drop silent, then one release and ten bounces"
 
 input=$(drive input) || exit 1
-echo "$startup; heard $startup_cues"
+echo "$startup; heard $ZORBEL_CUES"
 echo "$gesture; heard $heard in all"
 echo "$input"
