@@ -14,7 +14,8 @@
 # Builds into build-bench/ with ZORBEL_BENCH=ON, and installs with apt-get
 # what only the benchmarks need (xeyes, oneko, gnuplot, XCB Damage headers).
 # The Windows program is measured too, under Wine on the same servers,
-# cross-built into build-bench-win64/.
+# cross-built into build-bench-win64/, and the site of the browser build in
+# Chromium (bench/pageprobe.cjs), built into build-bench-web/.
 set -euo pipefail
 
 runs=${1:-10}
@@ -27,7 +28,9 @@ packages=(
     libxcb-damage0-dev xvfb xdotool pulseaudio pulseaudio-utils x11-apps oneko gnuplot-nox python3
     pipewire pipewire-pulse wireplumber dbus-daemon
     g++-mingw-w64-x86-64-posix wine wine64 fonts-wine
+    emscripten nodejs chromium
 )
+command -v npm >/dev/null || packages+=(npm)
 source "$top/tools/install-missing.sh"
 install_missing "${packages[@]}"
 
@@ -37,6 +40,11 @@ winbuild=${ZORBEL_BENCH_WIN_BUILD:-$top/build-bench-win64}
 cmake -S "$top" -B "$winbuild" -G Ninja -DCMAKE_BUILD_TYPE=Release -DZORBEL_BENCH=ON -DBUILD_TESTING=OFF \
     -DCMAKE_TOOLCHAIN_FILE="$top/cmake/toolchains/mingw-w64-x86_64.cmake" >/dev/null
 cmake --build "$winbuild" --parallel 2 --target Zorbel ZorbelTickTrace soundtiming
+# The tests' tree, for playwright-core, of which only the site and npm's part are built.
+webbuild=${ZORBEL_BENCH_WEB_BUILD:-$top/build-bench-web}
+cmake -S "$top" -B "$webbuild" -G Ninja -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=ON \
+    -DCMAKE_TOOLCHAIN_FILE="$top/cmake/toolchains/emscripten.cmake" >/dev/null
+cmake --build "$webbuild" --parallel 2 --target Zorbel zorbel_playwright
 
 source "$top/tests/lib/xvfb.sh"
 source "$top/tests/lib/pulse.sh"
@@ -55,7 +63,7 @@ probe=$build/bench/startupprobe
 zorbel=$build/window/qt/Zorbel
 bare=$build/bench/barewindow
 raw=$work/raw.txt
-mkdir -p "$work/ticks" "$work/wine-ticks" "$results"
+mkdir -p "$work/ticks" "$work/wine-ticks" "$work/page-ticks" "$results"
 : >"$raw"
 
 # Runs the probe and appends its figures as one line for $1.
@@ -73,6 +81,12 @@ measure() {
 sound_wine() {
     wine "$winbuild/bench/soundtiming.exe" 20 400 |
         awk '{ print "who=sound_wine", "id=" $2, "call_ms=" $4 }' >>"$raw"
+}
+
+# The site's startup drop in Chromium, with its tick periods into $1.
+page() {
+    echo "who=page $(NODE_PATH=$webbuild/tests/web/node_modules node "$top/bench/pageprobe.cjs" "$webbuild/site" "$1" |
+        tr '\n' ' ')" >>"$raw"
 }
 
 # The cues through server $1 (pulseaudio or pipewire), started for this run
@@ -100,6 +114,7 @@ steps=(
     "measure zorbel_wine --ball --title 10 ${short[*]} -- $wine_zorbel"
     "ZORBEL_TICK_TRACE=Z:$work/wine-ticks/drop.ROUND measure zorbel_wine_ticks --ball --title 10 ${short[*]} -- $wine_ticktrace"
     "sound_wine"
+    "page $work/page-ticks/drop.ROUND"
     "sound pulseaudio floor"
     "sound pipewire floor"
 )
@@ -117,7 +132,7 @@ x86_64-w64-mingw32-strip -o "$work/Zorbel.exe" "$winbuild/window/win32/Zorbel.ex
 echo "who=size linux_bytes=$(stat -c %s "$work/Zorbel") windows_bytes=$(stat -c %s "$work/Zorbel.exe")" >>"$raw"
 
 cp "$raw" "$results/raw.txt"
-python3 "$top/bench/summarize.py" "$raw" "$work/ticks" "$results" "$work/wine-ticks"
+python3 "$top/bench/summarize.py" "$raw" "$work/ticks" "$results" "$work/wine-ticks" "$work/page-ticks"
 gnuplot <<PLOT
 set terminal pngcairo size 800,450 font "DejaVu Sans,10"
 set output "$results/tick-periods.png"

@@ -2,12 +2,13 @@
 """Turns the raw figures bench/run.sh collected into the Markdown table, the
 tick periods, and the gnuplot data for the plot of their distribution.
 
-    summarize.py RAW TICKS_DIR OUT_DIR [WINE_TICKS_DIR]
+    summarize.py RAW TICKS_DIR OUT_DIR [WINE_TICKS_DIR [PAGE_TICKS_DIR]]
 
 RAW has one line per measurement, "who=NAME key=value ...". TICKS_DIR holds
 one file per traced drop, each line "NS TIMER" as bench/ticktrace.cpp writes
 them; WINE_TICKS_DIR the same from the Windows program under Wine
-(bench/ticktrace_win32.cpp). Writes OUT_DIR/latest.md and
+(bench/ticktrace_win32.cpp), PAGE_TICKS_DIR from the site in Chromium
+(bench/pageprobe.cjs). Writes OUT_DIR/latest.md and
 OUT_DIR/tick-periods.txt, and prints the tables.
 """
 
@@ -74,13 +75,15 @@ def tick_periods(ticks_dir):
     return periods, drops
 
 
+def ticks(data, count):
+    """Median / p99 of tick periods, with how many there were."""
+    if not data:
+        return '–'
+    return f'{statistics.median(data):.2f} / {percentile(data, 0.99):.2f} ({len(data)} periods, {count} drops)'
+
+
 def windows_table(runs, periods, drops, wine_periods, wine_drops):
     """The Linux program beside the Windows one under Wine, on the same servers."""
-
-    def ticks(data, count):
-        if not data:
-            return '–'
-        return f'{statistics.median(data):.2f} / {percentile(data, 0.99):.2f} ({len(data)} periods, {count} drops)'
 
     def calls(who):
         data = values(runs, who, 'call_ms')
@@ -109,6 +112,37 @@ def windows_table(runs, periods, drops, wine_periods, wine_drops):
         'modDichiarazioniComuni).',
         '⁵ plus Qt\'s shared libraries.',
         '⁶ self-contained: C++ runtime linked in.',
+    ]
+
+
+def browser_table(runs, periods, drops, page_periods, page_drops):
+    """The Linux program beside the site in Chromium, on the same servers."""
+
+    size = runs.get('size', [{}])[-1]
+    page = runs.get('page', [{}])[-1]
+    rows = [
+        ('exec or navigation → first frame with the ball (ms)', cell(values(runs, 'zorbel', 'frame_ms')),
+         cell(values(runs, 'page', 'frame_ms')), '–'),
+        ('CPU during the startup drop (% of one core)', cell(values(runs, 'zorbel', 'drop_cpu_percent'), 2),
+         cell(values(runs, 'page', 'drop_cpu_percent'), 1) + ' ⁷', '≤ 1 %'),
+        ("… the page's renderer alone (%)", '–', cell(values(runs, 'page', 'renderer_cpu_percent'), 1), '–'),
+        ('tmrAnimate period, median / p99 (ms)', ticks(periods, drops), ticks(page_periods, page_drops),
+         '10.0 / ≤ 10.5'),
+        ('program size (KiB)', f"{int(size.get('linux_bytes', 0)) / 1024:.0f} ⁵",
+         f"{int(page.get('site_bytes', 0)) / 1024:.0f}, gzipped {int(page.get('site_gzip_bytes', 0)) / 1024:.0f} ⁸",
+         'site ≤ 100 gzipped'),
+    ]
+    return [
+        '',
+        '| figure | Linux (Qt) | browser (Chromium) | goal |',
+        '|---|---|---|---|',
+    ] + ['| ' + ' | '.join(row) + ' |' for row in rows] + [
+        '',
+        'Browser: the site built with emscripten, served from 127.0.0.1 and opened in headless Chromium at',
+        '608 × 428 with the autoplay policy relaxed, its cues into the same PulseAudio (bench/pageprobe.cjs: the',
+        'ball\'s Element Timing, the ticks of the page\'s interval timers, CPU from /proc).',
+        '⁷ every Chromium process: browser, renderer, GPU (software compositing) and audio.',
+        '⁸ index.html, Zorbel.js and Zorbel.wasm (pictures and sounds inside), gzipped file by file.',
     ]
 
 
@@ -213,6 +247,8 @@ def main():
     notes += sound_table(runs)
     if len(sys.argv) > 4:
         notes += windows_table(runs, periods, drops, *tick_periods(sys.argv[4]))
+    if len(sys.argv) > 5:
+        notes += browser_table(runs, periods, drops, *tick_periods(sys.argv[5]))
     table = '\n'.join(lines + notes) + '\n'
     with open(os.path.join(out_dir, 'latest.md'), 'w') as f:
         f.write(table)
