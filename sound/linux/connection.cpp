@@ -1,6 +1,8 @@
 #include "connection.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <initializer_list>
 #include <limits>
 #include <utility>
 
@@ -21,9 +23,10 @@ constexpr pa_usec_t targetLatency = 5'000;
 // A cue that could not start this soon after it was asked for (the server
 // was still being reached) belongs to a moment that has passed.
 constexpr auto latestStart = 100ms;
-// But the first cue of the run belongs to the start itself, which the
-// connection is made for: on a busy machine, or while the server wakes its
-// sink, it may come late, but it comes.
+// But the first cue of a connection (the release cue at start) waits for the
+// connection and its stream: on a busy machine, or while the server wakes its
+// sink, it may come late, but it comes, and those that follow it keep their
+// distance from it.
 constexpr auto firstCueLatestStart = 2s;
 
 // This long after the last cue has played out the stream is paused, so the
@@ -65,16 +68,21 @@ void Connection::connect()
 
 void Connection::play(Cue cue)
 {
-    m_waiting = std::move(cue);
-    if (m_waiting->samples.empty()) {
+    if (cue.samples.empty()) {
         silence();
         m_waiting.reset();
+        m_following.reset();
         return;
     }
+    if (m_followTimer || (!m_started && m_waiting))
+        m_following = std::move(cue);
+    else
+        m_waiting = std::move(cue);
     // A server that went away is looked for again, without holding up anyone.
     if (!m_context)
         connect();
     start();
+    followLater();
 }
 
 void Connection::settle()
@@ -144,6 +152,16 @@ void Connection::onRest(pa_mainloop_api *, pa_time_event *, const struct timeval
     static_cast<Connection *>(self)->pause();
 }
 
+void Connection::onFollow(pa_mainloop_api *api, pa_time_event *timer, const struct timeval *, void *self)
+{
+    auto *connection = static_cast<Connection *>(self);
+    api->time_free(timer);
+    connection->m_followTimer = nullptr;
+    connection->m_waiting = std::move(connection->m_following);
+    connection->m_following.reset();
+    connection->start();
+}
+
 // Plays the waiting cue once the stream is ready for it, opening the stream
 // first when there is none in the cue's format.
 void Connection::start()
@@ -162,9 +180,16 @@ void Connection::start()
 
     const Cue cue = std::move(*m_waiting);
     m_waiting.reset();
-    const auto latest = std::exchange(m_started, true) ? latestStart : firstCueLatestStart;
-    if (Clock::now() - cue.asked > latest || m_unanswered >= unansweredLimit)
+    const bool first = !std::exchange(m_started, true);
+    const auto late = Clock::now() - cue.asked;
+    if (late > (first ? firstCueLatestStart : latestStart) || m_unanswered >= unansweredLimit) {
+        followLater();
         return;
+    }
+    if (first) {
+        m_lateBy = late;
+        followLater();
+    }
     // The server drops what it still has of the old cue, then takes the new
     // one whole: nothing of the old sounds under the new, and the server
     // never waits for the rest of a cue. The bytes are copied here.
@@ -185,6 +210,21 @@ void Connection::pauseLater(std::chrono::microseconds playing)
         m_pa.context_rttime_restart(m_context, m_restTimer, at);
     else
         m_restTimer = m_pa.context_rttime_new(m_context, at, onRest, this);
+}
+
+// Starts the cue that came while the first one waited as far behind the
+// first as it was asked: once the first has started, or at once if that one
+// never will.
+void Connection::followLater()
+{
+    if (!m_following || !m_context || !m_started)
+        return;
+    const auto wait = std::max(Clock::duration {}, m_following->asked + m_lateBy - Clock::now());
+    const pa_usec_t at = m_pa.rtclock_now() + static_cast<pa_usec_t>(std::chrono::duration_cast<std::chrono::microseconds>(wait).count());
+    if (m_followTimer)
+        m_pa.context_rttime_restart(m_context, m_followTimer, at);
+    else
+        m_followTimer = m_pa.context_rttime_new(m_context, at, onFollow, this);
 }
 
 void Connection::silence()
@@ -236,10 +276,11 @@ void Connection::openStream(const pa_sample_spec &format)
 
 void Connection::releaseStream()
 {
-    if (m_restTimer) {
-        m_api->time_free(m_restTimer);
-        m_restTimer = nullptr;
+    for (pa_time_event **timer : { &m_restTimer, &m_followTimer }) {
+        if (*timer)
+            m_api->time_free(std::exchange(*timer, nullptr));
     }
+    m_following.reset();
     if (!m_stream)
         return;
     m_pa.stream_set_state_callback(m_stream, nullptr, nullptr);
@@ -258,6 +299,9 @@ void Connection::release()
     m_pa.context_disconnect(m_context);
     m_pa.context_unref(m_context);
     m_context = nullptr;
+    // A server that comes back is a new connection: its first cue waits for it.
+    m_started = false;
+    m_lateBy = {};
 }
 
 void Connection::warnNoServer()

@@ -35,7 +35,9 @@ public:
 
     // Reached at start-up, so the first cue finds the stream ready.
     void connect();
-    // The newest cue replaces any that is still waiting for the stream.
+    // The newest cue replaces any that is still waiting for the stream, but
+    // for the first cue of a connection: what comes while that one waits
+    // follows it, as far behind it as it was asked.
     void play(Cue cue);
     // After the loop's events: lets go of what the server ended.
     void settle();
@@ -47,9 +49,11 @@ private:
     static void onStreamState(pa_stream *stream, void *self);
     static void onAnswer(pa_stream *, int, void *self);
     static void onRest(pa_mainloop_api *, pa_time_event *, const struct timeval *, void *self);
+    static void onFollow(pa_mainloop_api *, pa_time_event *, const struct timeval *, void *self);
 
     void start();
     void pauseLater(std::chrono::microseconds playing);
+    void followLater();
     void silence();
     void pause();
     void ask(pa_operation *question);
@@ -64,11 +68,14 @@ private:
     pa_context *m_context = nullptr;
     pa_stream *m_stream = nullptr;
     pa_time_event *m_restTimer = nullptr;
+    pa_time_event *m_followTimer = nullptr;
     std::optional<Cue> m_waiting;
+    std::optional<Cue> m_following;
+    Clock::duration m_lateBy {}; // how late the first cue of the connection started
     int m_unanswered = 0;
     bool m_paused = true;
     bool m_everReady = false;
-    bool m_started = false; // a cue of this run has been started or dropped
+    bool m_started = false; // a cue of this connection has been started or dropped
     bool m_warned = false;
 };
 
