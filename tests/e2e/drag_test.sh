@@ -49,9 +49,11 @@ read -r count settled <<<"$("$predict" 428 150)"
 xdotool mousemove --window "$ZORBEL_WINDOW" $grab_x $grab_y mousedown 1
 sleep 0.05
 xdotool mousemove --window "$ZORBEL_WINDOW" $grab_x $((grab_y - 354 + 150))
-sleep 0.1
-read -r held_top _ <<<"$(ball_rows)"
-[ "$held_top" -le 152 ] && [ "$held_top" -ge 150 ] || fail "held ball at row $held_top, expected about 150"
+held_near_150() {
+    read -r held_top _ <<<"$(ball_rows)"
+    [ "$held_top" -le 152 ] && [ "$held_top" -ge 150 ]
+}
+wait_until 5 held_near_150 || fail "held ball at row $held_top, expected about 150"
 zorbel_screenshot "$work/held.png"
 label=$(convert "$work/held.png" -crop 572x16+2+0 -fill black -fuzz 30% +opaque 'rgb(255,192,128)' -format '%[fx:mean>0?1:0]' info:)
 [ "$label" = 0 ] || fail "the instruction line is still shown after the press"
