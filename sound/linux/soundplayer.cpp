@@ -2,64 +2,36 @@
 
 #include "connection.h"
 #include "pulse.h"
+#include "soundthread.h"
 #include "wavimage.h"
 
 #include <pthread.h>
 #include <signal.h>
 
-#include <chrono>
-#include <condition_variable>
 #include <limits>
 #include <memory>
-#include <mutex>
 #include <optional>
-#include <thread>
 #include <utility>
 
 // Plays the cues through the desktop's sound server (PulseAudio, or PipeWire
 // through pipewire-pulse) over one Connection, kept for the whole run.
 // Everything that talks to the server runs on a thread of its own: the caller
-// only leaves the newest cue in a mailbox.
+// only leaves the newest cue in its mailbox.
 
 namespace zorbel::sound {
 namespace {
-
-using namespace std::chrono_literals;
 
 // Silence written after each cue: PipeWire's converter holds back the last
 // few milliseconds of what it was given until more follows.
 constexpr pa_usec_t trailingSilence = 20'000;
 
-// The longest the program's exit waits for the sound thread, which may be
-// stuck only inside libpulse (its look-up of a frozen X display).
-constexpr auto shutdownWait = 500ms;
-
-// What the caller and the sound thread share.
-struct Mailbox {
-    std::mutex mutex;
-    // Run by the sound thread while it serves cues; others only wake it.
-    pa_mainloop *loop = nullptr;
-    const Pulse *pa = nullptr;
-    std::condition_variable finishedChanged;
-    std::optional<Cue> newest;
-    bool stop = false;
-    bool finished = false;
-};
-
 // Serves the cues left in the mailbox until the player is closed.
-void serve(const Pulse &pa, pa_mainloop *loop, Mailbox &mailbox)
+void serve(const Pulse &pa, pa_mainloop *loop, Mailbox<Cue> &mailbox)
 {
     Connection connection(pa, loop);
     connection.connect();
-    for (;;) {
-        std::optional<Cue> cue;
-        {
-            std::lock_guard lock(mailbox.mutex);
-            if (mailbox.stop)
-                break;
-            cue = std::exchange(mailbox.newest, std::nullopt);
-        }
-        if (cue)
+    while (!mailbox.closing()) {
+        if (std::optional<Cue> cue = mailbox.take())
             connection.play(std::move(*cue));
         // Sleeps until the server or the caller has something for us.
         if (pa.mainloop_iterate(loop, 1, nullptr) < 0)
@@ -68,34 +40,17 @@ void serve(const Pulse &pa, pa_mainloop *loop, Mailbox &mailbox)
     }
 }
 
-void runSoundThread(const std::shared_ptr<Mailbox> &mailbox)
+void runSoundThread(Mailbox<Cue> &mailbox)
 {
     pthread_setname_np(pthread_self(), "zorbel-sound");
     // Without libpulse the thread ends at once; the cues left for it stay silent.
     const Pulse *pa = loadPulse();
     if (pa_mainloop *loop = pa ? pa->mainloop_new() : nullptr) {
-        {
-            std::lock_guard lock(mailbox->mutex);
-            mailbox->pa = pa;
-            mailbox->loop = loop;
-        }
-        serve(*pa, loop, *mailbox);
-        {
-            std::lock_guard lock(mailbox->mutex);
-            mailbox->loop = nullptr;
-        }
+        mailbox.setWaker([pa, loop] { pa->mainloop_wakeup(loop); });
+        serve(*pa, loop, mailbox);
+        mailbox.setWaker(nullptr);
         pa->mainloop_free(loop);
     }
-    std::lock_guard lock(mailbox->mutex);
-    mailbox->finished = true;
-    mailbox->finishedChanged.notify_all();
-}
-
-// With the mailbox's lock held.
-void wake(const Mailbox &mailbox)
-{
-    if (mailbox.loop)
-        mailbox.pa->mainloop_wakeup(mailbox.loop);
 }
 
 // The cue an image asks for; one without samples when it cannot be played.
@@ -129,12 +84,12 @@ Cue cueOf(const char *image, std::uint32_t flags)
 } // namespace
 
 struct SoundPlayer::Impl {
-    std::shared_ptr<Mailbox> mailbox = std::make_shared<Mailbox>();
-    std::thread thread;
+    // The thread may be stuck only inside libpulse (its look-up of a frozen
+    // X display) when the player closes.
+    SoundThread<Cue> thread { runSoundThread };
 };
 
 SoundPlayer::SoundPlayer()
-    : m_impl(std::make_unique<Impl>())
 {
     // The sound thread takes no asynchronous signals: they stay with the
     // threads that handle them.
@@ -144,36 +99,17 @@ SoundPlayer::SoundPlayer()
     for (const int synchronous : { SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGTRAP, SIGABRT })
         sigdelset(&blocked, synchronous);
     pthread_sigmask(SIG_SETMASK, &blocked, &previous);
-    m_impl->thread = std::thread(runSoundThread, m_impl->mailbox);
+    m_impl = std::make_unique<Impl>();
     pthread_sigmask(SIG_SETMASK, &previous, nullptr);
 }
 
-SoundPlayer::~SoundPlayer()
-{
-    Mailbox &mailbox = *m_impl->mailbox;
-    std::unique_lock lock(mailbox.mutex);
-    mailbox.stop = true;
-    wake(mailbox);
-    if (!mailbox.finishedChanged.wait_for(lock, shutdownWait, [&] { return mailbox.finished; })) {
-        // NOTE: Left to the process's end rather than hanging its exit; the
-        // thread holds its own share of the mailbox and never touches the
-        // caller's images.
-        lock.unlock();
-        m_impl->thread.detach();
-        return;
-    }
-    lock.unlock();
-    m_impl->thread.join();
-}
+SoundPlayer::~SoundPlayer() = default;
 
 std::uint32_t SoundPlayer::sndPlaySoundA(const char *image, std::uint32_t flags)
 {
     Cue cue = cueOf(image, flags);
     const bool playable = !cue.samples.empty();
-    Mailbox &mailbox = *m_impl->mailbox;
-    std::lock_guard lock(mailbox.mutex);
-    mailbox.newest = std::move(cue);
-    wake(mailbox);
+    m_impl->thread.post(std::move(cue));
     return playable ? 1 : 0;
 }
 

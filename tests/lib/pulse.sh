@@ -9,8 +9,8 @@
 #   pulse_record_stop
 #
 # pulse_freeze/pulse_thaw stop and resume the server's process (its socket
-# stays), pulse_server_stop/pulse_server_start end it and start it again on
-# the same socket, with the state it saved (remembered stream volumes).
+# stays), pulse_server_stop [SIGNAL]/pulse_server_start end it and start it
+# again on the same socket, with the state it saved (remembered stream volumes).
 # Both servers keep stream volumes by the stream's properties, as on a
 # desktop (PulseAudio's module-stream-restore, WirePlumber).
 #
@@ -157,11 +157,13 @@ pulse_thaw() {
     kill -CONT "$PULSE_PID"
 }
 
-# Ends the server as a crash would, leaving its socket file and saved state.
+# Ends the server as a crash would, leaving its socket file and saved state;
+# $1 names the signal its main process gets first (KILL), TERM otherwise.
 pulse_server_stop() {
     # Runs from EXIT traps too: nothing here may end a `set -e` script early.
     local -
     set +e
+    [ -n "${1:-}" ] && [ -n "$PULSE_PID" ] && kill -"$1" "$PULSE_PID" 2>/dev/null
     pulse_record_stop
     end_pid "$PULSE_KEEPALIVE_PID"
     PULSE_KEEPALIVE_PID=
