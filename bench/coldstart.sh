@@ -84,14 +84,14 @@ done
 
 mkdir -p "$results"
 table=$results/coldstart${load:+-load}.md
-python3 - "$work" "$starts" "$load" >"$table" <<'SUMMARY'
+python3 - "$work" "$starts" "$load" "$(cut -d' ' -f1-3 /proc/loadavg)" >"$table" <<'SUMMARY'
 import re
 import statistics
 import sys
 
-work, starts, load = sys.argv[1], int(sys.argv[2]), sys.argv[3]
+work, starts, load, loadavg = sys.argv[1], int(sys.argv[2]), sys.argv[3], sys.argv[4]
 print(f'# First cue of a fresh program: {starts} starts per server and player'
-      f'{", beside two CPU-bound processes" if load else ", machine otherwise quiet"}\n')
+      f'{", beside two CPU-bound processes" if load else ""} (load average at the end: {loadavg})\n')
 print('The release cue (279.4 ms) as recorded from the null sink, the recording running before each')
 print('start. Onset: from the program\'s start to the cue\'s first sound, in ms.\n')
 print('| server | player | heard whole | start missing | not heard | heard ms, min | onset median | onset p90 | onset max |')
