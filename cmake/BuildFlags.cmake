@@ -6,6 +6,12 @@
 option(ZORBEL_SANITIZE "Build with AddressSanitizer and UndefinedBehaviorSanitizer" OFF)
 option(ZORBEL_HARDEN "Build with PIE, full RELRO, stack protector and _FORTIFY_SOURCE=2" ON)
 
+# No build path in any object (file names in assertions; the GNU build-id
+# is a hash over the program): a build in another folder gives the same bytes.
+# The build folder, usually inside the sources, is matched first.
+add_compile_options($<$<COMPILE_LANGUAGE:C,CXX>:-ffile-prefix-map=${PROJECT_SOURCE_DIR}=.>
+    $<$<COMPILE_LANGUAGE:C,CXX>:-ffile-prefix-map=${PROJECT_BINARY_DIR}=.>)
+
 add_library(zorbel_build_flags INTERFACE)
 target_compile_options(zorbel_build_flags INTERFACE -Wall -Wextra -Wpedantic)
 

@@ -44,4 +44,5 @@ endif()
 list(APPEND CMAKE_MODULE_PATH ${CMAKE_CURRENT_LIST_DIR}/nsis)
 set(CPACK_PROJECT_CONFIG_FILE ${CMAKE_CURRENT_LIST_DIR}/WindowsPackageNames.cmake)
 
+include(${CMAKE_CURRENT_LIST_DIR}/Reproducible.cmake)
 include(CPack)
