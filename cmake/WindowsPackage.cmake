@@ -45,4 +45,9 @@ list(APPEND CMAKE_MODULE_PATH ${CMAKE_CURRENT_LIST_DIR}/nsis)
 set(CPACK_PROJECT_CONFIG_FILE ${CMAKE_CURRENT_LIST_DIR}/WindowsPackageNames.cmake)
 
 include(${CMAKE_CURRENT_LIST_DIR}/Reproducible.cmake)
+# Signed with Authenticode when the environment names a certificate at
+# packing time (cmake/sign/authenticode.sh); the staged program before its
+# dates are set.
+set(CPACK_ZORBEL_SIGN_SCRIPT ${CMAKE_CURRENT_LIST_DIR}/sign/authenticode.sh)
+list(PREPEND CPACK_PRE_BUILD_SCRIPTS ${CMAKE_CURRENT_LIST_DIR}/sign/staged.cmake)
 include(CPack)

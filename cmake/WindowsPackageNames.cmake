@@ -6,3 +6,9 @@ if(CPACK_GENERATOR STREQUAL "NSIS")
     string(APPEND CPACK_PACKAGE_FILE_NAME -setup)
 endif()
 
+# With a certificate (cmake/sign/authenticode.sh), makensis signs the
+# uninstaller before it packs it, and the installer once written.
+if(CPACK_GENERATOR STREQUAL "NSIS" AND DEFINED ENV{ZORBEL_SIGN_PKCS12})
+    set(sign "bash \"${CPACK_ZORBEL_SIGN_SCRIPT}\" \"%1\"")
+    set(CPACK_ZORBEL_NSIS_SIGN "!uninstfinalize '${sign}' = 0\n!finalize '${sign}' = 0")
+endif()
