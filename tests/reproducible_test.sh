@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # Two builds of the same sources, in different folders at different times,
 # give the same bytes: the program and each package of the build folder
-# BUILD, against a second copy of SOURCE built in a folder of its own with the
-# same configure options. That copy builds only TARGETS, what the packages
-# hold. Prints the SHA-256 of each.
+# BUILD, against a second copy of SOURCE built in a folder of its own with
+# the configure options BUILD's cache holds (so that a tree configured before
+# its toolchain file changed is still compared with itself). That copy builds
+# only TARGETS, what the packages hold. Prints the SHA-256 of each.
 # Usage: reproducible_test.sh SOURCE BUILD PROGRAM TARGETS GENERATORS CMAKE_ARGS...
 #   PROGRAM: the program's path in a build folder; TARGETS and GENERATORS
 #   (for cpack) separated by commas; SOURCE in CMAKE_ARGS names the copy there.

@@ -65,9 +65,8 @@ server = http.server.HTTPServer(("127.0.0.1", 0), Stamp)
 print(server.server_port, flush=True)
 server.serve_forever()
 ' "$ca/tsa.cnf" >"$ca/port" &
-stamps=$!
-trap 'kill $stamps; e2e_cleanup' EXIT
-for _ in $(seq 100); do [ -s "$ca/port" ] && break; sleep 0.05; done
+on_exit end_pid $!
+wait_until 10 test -s "$ca/port"
 export ZORBEL_SIGN_PKCS12=$ca/signer.p12 ZORBEL_SIGN_PASSWORD=secret ZORBEL_SIGN_TIMESTAMP_URL=http://127.0.0.1:$(cat "$ca/port")
 
 if ! cpack --config "$1" -G "NSIS;ZIP" -B "$work" >"$work/cpack.log" 2>&1; then
