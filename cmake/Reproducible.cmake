@@ -7,7 +7,7 @@
 
 # SOURCE_DATE_EPOCH from the environment wins, as everywhere; otherwise the
 # date of the commit the sources come from.
-if(DEFINED ENV{SOURCE_DATE_EPOCH})
+if(NOT "$ENV{SOURCE_DATE_EPOCH}" STREQUAL "")
     set(ZORBEL_SOURCE_DATE_EPOCH $ENV{SOURCE_DATE_EPOCH})
 else()
     find_package(Git QUIET)
@@ -15,6 +15,13 @@ else()
         execute_process(COMMAND ${GIT_EXECUTABLE} log -1 --format=%ct
             WORKING_DIRECTORY ${PROJECT_SOURCE_DIR}
             OUTPUT_VARIABLE ZORBEL_SOURCE_DATE_EPOCH OUTPUT_STRIP_TRAILING_WHITESPACE ERROR_QUIET)
+        # A new commit configures again, for its date.
+        execute_process(COMMAND ${GIT_EXECUTABLE} rev-parse --path-format=absolute --git-path logs/HEAD
+            WORKING_DIRECTORY ${PROJECT_SOURCE_DIR}
+            OUTPUT_VARIABLE head_log OUTPUT_STRIP_TRAILING_WHITESPACE ERROR_QUIET)
+        if(head_log AND EXISTS ${head_log})
+            set_property(DIRECTORY ${PROJECT_SOURCE_DIR} APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${head_log})
+        endif()
     endif()
 endif()
 if(NOT ZORBEL_SOURCE_DATE_EPOCH MATCHES "^[0-9]+$")

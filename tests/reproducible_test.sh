@@ -34,7 +34,9 @@ quietly git -C "$copy" checkout --quiet "$(git -C "$source" rev-parse HEAD)"
 (cd "$source" && git diff -z --name-only --diff-filter=D HEAD) | (cd "$copy" && xargs -0r rm -f)
 
 again=$copy/$(basename "$build")
-quietly cmake -S "$copy" -B "$again" "${@//$source/$copy}" -DBUILD_TESTING=OFF
+# The dates BUILD packs with, should a commit have come since it was configured.
+epoch=$(sed -n 's/^set(CPACK_ZORBEL_SOURCE_DATE_EPOCH "\([0-9]*\)")$/\1/p' "$build/CPackConfig.cmake")
+SOURCE_DATE_EPOCH=${epoch:-${SOURCE_DATE_EPOCH:-}} quietly cmake -S "$copy" -B "$again" "${@//$source/$copy}" -DBUILD_TESTING=OFF
 quietly cmake --build "$again" --parallel 2 --target "${targets[@]}"
 for tree in "$build" "$again"; do
     quietly cpack --config "$tree/CPackConfig.cmake" -G "$generators" -B "$tree/reproducible-packages"
