@@ -299,7 +299,9 @@ void Connection::release()
     m_pa.context_disconnect(m_context);
     m_pa.context_unref(m_context);
     m_context = nullptr;
-    // A server that comes back is a new connection: its first cue waits for it.
+    // A server that comes back is a new connection: its first cue waits for
+    // it. A cue that waited for the one that went away belongs to the past.
+    m_waiting.reset();
     m_started = false;
     m_lateBy = {};
 }

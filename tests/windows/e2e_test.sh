@@ -29,7 +29,10 @@ zorbel=$(wine_launcher "$exe")
 pulse_record_start "$work/rec.raw" || exit 1
 
 zorbel_start "$zorbel" "$work/stderr" || exit 1
-zorbel_check_startup_drop "$work/settled.png" "$work/rec.raw" || fail "the startup drop"
+# The program hands Wine all eleven cues, but on a busy machine Wine's winmm
+# may not make a bounce audible that the next cuts after 50-70 ms: the last
+# two of the drop.
+zorbel_check_startup_drop "$work/settled.png" "$work/rec.raw" '^R( B){8,10}$' || fail "the startup drop"
 # The button's 35 px square at (563, 383): grey inside its 2 px edge at two
 # opposite corners, black just outside them.
 for point in 566,386,128 594,414,128 562,382,0 598,418,0; do
