@@ -71,11 +71,11 @@ void Connection::play(Cue cue)
     if (cue.samples.empty()) {
         silence();
         m_waiting.reset();
-        m_following.reset();
+        m_following.clear();
         return;
     }
-    if (m_followTimer || (!m_started && m_waiting))
-        m_following = std::move(cue);
+    if (!m_following.empty() || (!m_started && m_waiting))
+        m_following.push_back(std::move(cue));
     else
         m_waiting = std::move(cue);
     // A server that went away is looked for again, without holding up anyone.
@@ -157,9 +157,14 @@ void Connection::onFollow(pa_mainloop_api *api, pa_time_event *timer, const stru
     auto *connection = static_cast<Connection *>(self);
     api->time_free(timer);
     connection->m_followTimer = nullptr;
-    connection->m_waiting = std::move(connection->m_following);
-    connection->m_following.reset();
+    if (connection->m_following.empty())
+        return;
+    // It belongs to the moment it was asked for, as late as the first cue.
+    connection->m_waiting = std::move(connection->m_following.front());
+    connection->m_following.pop_front();
+    connection->m_waiting->asked += connection->m_lateBy;
     connection->start();
+    connection->followLater();
 }
 
 // Plays the waiting cue once the stream is ready for it, opening the stream
@@ -212,14 +217,14 @@ void Connection::pauseLater(std::chrono::microseconds playing)
         m_restTimer = m_pa.context_rttime_new(m_context, at, onRest, this);
 }
 
-// Starts the cue that came while the first one waited as far behind the
+// Starts each cue that came while the first one waited as far behind the
 // first as it was asked: once the first has started, or at once if that one
 // never will.
 void Connection::followLater()
 {
-    if (!m_following || !m_context || !m_started)
+    if (m_following.empty() || !m_context || !m_started)
         return;
-    const auto wait = std::max(Clock::duration {}, m_following->asked + m_lateBy - Clock::now());
+    const auto wait = std::max(Clock::duration {}, m_following.front().asked + m_lateBy - Clock::now());
     const pa_usec_t at = m_pa.rtclock_now() + static_cast<pa_usec_t>(std::chrono::duration_cast<std::chrono::microseconds>(wait).count());
     if (m_followTimer)
         m_pa.context_rttime_restart(m_context, m_followTimer, at);
@@ -280,7 +285,7 @@ void Connection::releaseStream()
         if (*timer)
             m_api->time_free(std::exchange(*timer, nullptr));
     }
-    m_following.reset();
+    m_following.clear();
     if (!m_stream)
         return;
     m_pa.stream_set_state_callback(m_stream, nullptr, nullptr);

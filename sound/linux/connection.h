@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <deque>
 #include <optional>
 #include <string>
 #include <vector>
@@ -70,7 +71,7 @@ private:
     pa_time_event *m_restTimer = nullptr;
     pa_time_event *m_followTimer = nullptr;
     std::optional<Cue> m_waiting;
-    std::optional<Cue> m_following;
+    std::deque<Cue> m_following; // what came while the first cue waited, in order
     Clock::duration m_lateBy {}; // how late the first cue of the connection started
     int m_unanswered = 0;
     bool m_paused = true;
