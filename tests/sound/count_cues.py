@@ -268,6 +268,11 @@ def played_length(recording, cue, start, limit):
 
 def describe(recording, found):
     lines = []
+    # The level the server plays every cue at (a mono cue comes back from a
+    # stereo sink's monitor some 3 dB up), from the first cue's start: taken
+    # at the file's level, a cut cue's successor would leave a residue that
+    # the old cue's tail could explain by chance.
+    level = head_match(recording, found[0][2], found[0][0], found[0][2].window)[1] if found else 1.0
     for i, (start, _, cue) in enumerate(found):
         next_start = found[i + 1][0] if i + 1 < len(found) else len(recording)
         full = len(cue.samples)
@@ -284,8 +289,8 @@ def describe(recording, found):
             heard = window_of(recording, next_start + skip, length)
             alone = window_of(next_cue.samples, skip, length)
             rest = window_of(cue.samples, next_start - start + skip, length)
-            cut_error = sum((h - a) ** 2 for h, a in zip(heard, alone))
-            mixed_error = sum((h - a - r) ** 2 for h, a, r in zip(heard, alone, rest))
+            cut_error = sum((h - level * a) ** 2 for h, a in zip(heard, alone))
+            mixed_error = sum((h - level * (a + r)) ** 2 for h, a, r in zip(heard, alone, rest))
             end = 'cut' if cut_error <= mixed_error else 'overlap'
         match, _ = head_match(recording, cue, start, max(played, RATE * SHORTEST_WINDOW_MS // 1000))
         lines.append(f'{cue.letter} at_ms={1000 * start / RATE:.1f} played_ms={1000 * played / RATE:.1f} '

@@ -51,8 +51,8 @@ class CountCues(unittest.TestCase):
     def tearDownClass(cls):
         cls.folder.cleanup()
 
-    def record(self, events, mix=False, stop_after_ms=None):
-        """A recording of cues started at (ms, letter); each cuts the last unless mix."""
+    def record(self, events, mix=False, stop_after_ms=None, gain=1.0):
+        """A recording of cues started at (ms, letter), played at gain; each cuts the last unless mix."""
         last = max(ms for ms, _ in events)
         recording = [0.0] * int(RATE * (last + 400) / 1000)
         for i, (ms, letter) in enumerate(events):
@@ -64,7 +64,7 @@ class CountCues(unittest.TestCase):
             if stop_after_ms is not None:
                 end = min(end, start + int(RATE * stop_after_ms / 1000))
             for at in range(start, end):
-                recording[at] = recording[at] * mix + samples[at - start]
+                recording[at] = recording[at] * mix + gain * samples[at - start]
         path = os.path.join(self.folder.name, 'recording.raw')
         with open(path, 'wb') as f:
             f.write(struct.pack(f'<{len(recording)}h', *(max(-32768, min(32767, round(v))) for v in recording)))
@@ -76,18 +76,23 @@ class CountCues(unittest.TestCase):
 
     def test_cues_cutting_each_other_are_each_counted_where_they_start(self):
         events = [(20, 'R'), (370, 'B'), (600, 'B'), (690, 'B'), (740, 'B'), (760, 'R')]
-        sequence, details = self.record(events)
-        self.assertEqual(sequence, 'R B B B B R')
-        for (ms, _), cue in zip(events, details):
-            self.assertAlmostEqual(float(cue['at_ms']), ms, delta=0.1)
-        self.assertEqual([cue['end'] for cue in details], ['full', 'full', 'cut', 'cut', 'cut', 'full'])
-        self.assertAlmostEqual(float(details[3]['played_ms']), 50, delta=1)
-        self.assertAlmostEqual(float(details[5]['played_ms']), float(details[5]['full_ms']), delta=0.1)
+        # A stereo sink's monitor gives a mono cue back some 3 dB up.
+        for gain in (1.0, 1.4):
+            with self.subTest(gain=gain):
+                sequence, details = self.record(events, gain=gain)
+                self.assertEqual(sequence, 'R B B B B R')
+                for (ms, _), cue in zip(events, details):
+                    self.assertAlmostEqual(float(cue['at_ms']), ms, delta=0.1)
+                self.assertEqual([cue['end'] for cue in details], ['full', 'full', 'cut', 'cut', 'cut', 'full'])
+                self.assertAlmostEqual(float(details[3]['played_ms']), 50, delta=1)
+                self.assertAlmostEqual(float(details[5]['played_ms']), float(details[5]['full_ms']), delta=0.1)
 
     def test_a_cue_sounding_on_under_the_next_is_an_overlap(self):
-        sequence, details = self.record([(20, 'B'), (60, 'B')], mix=True)
-        self.assertEqual(sequence, 'B B')
-        self.assertEqual(details[0]['end'], 'overlap')
+        for gain, next_ms in ((1.0, 60), (1.4, 60), (1.4, 80)):
+            with self.subTest(gain=gain, next_ms=next_ms):
+                sequence, details = self.record([(20, 'B'), (next_ms, 'B')], mix=True, gain=gain)
+                self.assertEqual(sequence, 'B B')
+                self.assertEqual(details[0]['end'], 'overlap')
 
     def test_a_cue_that_stops_early_played_only_that_long(self):
         sequence, details = self.record([(20, 'B'), (400, 'R')], stop_after_ms=40)

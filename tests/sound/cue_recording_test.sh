@@ -85,9 +85,9 @@ if len(plays) == len(cues):
                 asked = heard
             if asked < cue['full'] - 5:
                 # PipeWire starts a cue on its next 5.3 ms cycle. Past its
-                # first 65 ms the bounce cue is some 25 dB below its start, so
-                # under the next cue's loud start it fits the recording about
-                # as well cut as sounding on: only earlier cuts tell.
+                # first 65 ms the bounce cue is some 25 dB below its start,
+                # too quiet under the next cue's loud start to tell for sure
+                # whether it sounds on: only earlier cuts are judged.
                 if asked < cue['full'] - 33:
                     check(cue['end'] == 'cut', f'cue {i} was not cut off by the next ({cue["end"]})')
                 check(cue['played'] < cue['full'], f'cut cue {i} played {cue["played"]} of {cue["full"]} ms')
