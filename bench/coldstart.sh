@@ -58,7 +58,7 @@ starts_of() {
         "$@" >/dev/null 2>&1 &
         pid=$!
         if [ "$who" = zorbel ]; then
-            wait_until 10 counted "$pid" || true
+            wait_until 30 counted "$pid" || true
             sleep 0.2
         else
             wait_until 10 ended "$pid" || true
