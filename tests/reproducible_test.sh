@@ -9,16 +9,11 @@
 #   PROGRAM: the program's path in a build folder; TARGETS and GENERATORS
 #   (for cpack) separated by commas; SOURCE in CMAKE_ARGS names the copy there.
 set -euo pipefail
+source "$(dirname "$0")/lib/frame.sh"
 source=$1 build=$2 program=$3
 IFS=, read -r -a targets <<<"$4"
 generators=${5//,/;}
 shift 5
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-fail() {
-    echo "FAIL: $*" >&2
-    exit 1
-}
 # Runs a step quietly, showing its output if it fails.
 quietly() {
     "$@" >"$work/step.log" 2>&1 || { cat "$work/step.log" >&2; fail "$* failed"; }
