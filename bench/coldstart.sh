@@ -41,11 +41,12 @@ recorded_ms() {
     echo $(($(stat -c %s "$1") * 1000 / 88200))
 }
 
-# Whether program $1 has ended, or its window counts its first bounce: past
-# the release cue, which the first bounce cue cuts off.
+# Whether program $1 has ended, or its window counts its first bounce (its
+# title is empty until then): past the release cue, which the first bounce
+# cue cuts off.
 ended() { ! kill -0 "$1" 2>/dev/null; }
 counted() {
-    ended "$1" || [ "$(xdotool search --pid "$1" getwindowname 2>/dev/null | head -n 1)" = 1 ]
+    ended "$1" || xdotool search --all --pid "$1" --name '^[0-9]+$' >/dev/null 2>&1
 }
 
 # Starts `$who` (the rest is its command) $starts times on the running
