@@ -95,7 +95,7 @@ print(f'# First cue of a fresh program: {starts} starts per server and player'
       f'{", beside two CPU-bound processes" if load else ""} (load average at the end: {loadavg})\n')
 print('The release cue (279.4 ms) as recorded from the null sink, the recording running before each')
 print('start. Onset: from the program\'s start to the cue\'s first sound, in ms.\n')
-print('| server | player | heard whole | start missing | not heard | heard ms, min | onset median | onset p90 | onset max |')
+print('| server | player | heard whole | short | not heard | heard ms, min | onset median | onset p90 | onset max |')
 print('|---|---|---|---|---|---|---|---|---|')
 for server in ('pulseaudio', 'pipewire'):
     cues = [dict(kind=m[1], at=float(m[2]), played=float(m[3]), full=float(m[4]), end=m[5])
@@ -110,8 +110,9 @@ for server in ('pulseaudio', 'pipewire'):
         by_player.setdefault(who, []).append((at, first))
     for who, trials in by_player.items():
         heard = [c for _, c in trials if c and c['kind'] == 'R']
-        # Cut at its end by the program's next cue is the program's rule;
-        # a cue that lost its beginning ends "full" short of its length.
+        # Cut at its end by the program's next cue is the program's rule.
+        # A cue that lost its first milliseconds, or broke off later, ends
+        # "full" short of its length; "heard ms, min" tells which.
         whole = [c for c in heard if c['played'] >= c['full'] - 3 or c['end'] == 'cut']
         onsets = sorted(c['at'] - at for at, c in trials if c and c['kind'] == 'R')
         p90 = onsets[min(len(onsets) - 1, int(0.9 * len(onsets)))] if onsets else float('nan')
