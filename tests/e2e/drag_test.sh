@@ -65,17 +65,24 @@ read -r top bottom <<<"$(wait_still)" || fail "the dropped ball did not come to 
 [ "$(zorbel_title)" = "$count" ] || fail "title $(zorbel_title) after settling, predicted $count"
 
 # A throw: carried upward 20 px every 5 ms and let go while still moving.
+# A machine too busy to hand the program the moves before the release has
+# it let the ball go still, and the ball only falls; so a throw that did not
+# rise is tried twice more, and a ball that never rises fails all three.
 moves=()
 for _ in $(seq 8); do moves+=(mousemove_relative -- 0 -20 sleep 0.005); done
-xdotool mousemove --window "$ZORBEL_WINDOW" $grab_x $grab_y mousedown 1 sleep 0.05 "${moves[@]}" mouseup 1
 release_top=$((354 - 160))
-highest=999
-for _ in $(seq 15); do
-    read -r top _ <<<"$(ball_rows)"
-    [ "$top" != none ] && [ "$top" -lt "$highest" ] && highest=$top
+for attempt in 1 2 3; do
+    xdotool mousemove --window "$ZORBEL_WINDOW" $grab_x $grab_y mousedown 1 sleep 0.05 "${moves[@]}" mouseup 1
+    highest=999
+    for _ in $(seq 15); do
+        read -r top _ <<<"$(ball_rows)"
+        [ "$top" != none ] && [ "$top" -lt "$highest" ] && highest=$top
+    done
+    wait_still >/dev/null || fail "the thrown ball did not come to rest"
+    [ "$highest" -ge $((release_top - 20)) ] || break
+    [ "$attempt" -lt 3 ] || fail "the thrown ball peaked at row $highest, not above its release at $release_top, three times"
+    echo "throw $attempt peaked at row $highest, not above its release at $release_top: once more"
 done
-[ "$highest" -lt $((release_top - 20)) ] || fail "the thrown ball peaked at row $highest, not above its release at $release_top"
-wait_still >/dev/null || fail "the thrown ball did not come to rest"
 
 # A drag past the right edge and back, then a plain click on the ball.
 xdotool mousemove --window "$ZORBEL_WINDOW" $grab_x $grab_y mousedown 1 sleep 0.05 \
