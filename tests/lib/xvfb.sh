@@ -25,8 +25,11 @@ xvfb_start() {
     export DBUS_SESSION_BUS_ADDRESS=${DBUS_SESSION_BUS_ADDRESS:-unix:path=$XVFB_DIR/no-session-bus}
 
     # -displayfd picks a free display number and writes it once the server
-    # accepts connections, so parallel tests never collide.
-    Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$XVFB_DIR/display" 2>"$XVFB_DIR/xvfb.log" &
+    # accepts connections, so parallel tests never collide. -noreset: by
+    # default the server resets when its last client leaves (the readiness
+    # probe below is one), and a client connecting during that reset is
+    # dropped unanswered ("Cannot open display").
+    Xvfb -displayfd 3 -noreset -screen 0 1280x1024x24 -nolisten tcp 3>"$XVFB_DIR/display" 2>"$XVFB_DIR/xvfb.log" &
     XVFB_PID=$!
     started_within 10 "xvfb.sh: the X server" "$XVFB_PID" "$XVFB_DIR/xvfb.log" xvfb_answers || return 1
     export DISPLAY=:$(tr -d '\n' <"$XVFB_DIR/display")
