@@ -94,12 +94,13 @@ work, starts, load, loadavg = sys.argv[1], int(sys.argv[2]), sys.argv[3], sys.ar
 print(f'# First cue of a fresh program: {starts} starts per server and player'
       f'{", beside two CPU-bound processes" if load else ""} (load average at the end: {loadavg})\n')
 print('The release cue (279.4 ms) as recorded from the null sink, the recording running before each')
-print('start. Onset: from the program\'s start to the cue\'s first sound, in ms.\n')
-print('| server | player | heard whole | short | not heard | heard ms, min | onset median | onset p90 | onset max |')
-print('|---|---|---|---|---|---|---|---|---|')
+print('start. Glitched: heard whole, but with a few ms garbled by the server\'s graph, the cue')
+print('carrying on in place after them. Onset: from the program\'s start to the cue\'s first sound, in ms.\n')
+print('| server | player | heard whole | of them glitched | short | not heard | heard ms, min | onset median | onset p90 | onset max |')
+print('|---|---|---|---|---|---|---|---|---|---|')
 for server in ('pulseaudio', 'pipewire'):
-    cues = [dict(kind=m[1], at=float(m[2]), played=float(m[3]), full=float(m[4]), end=m[5])
-            for m in re.finditer(r'^(\w) at_ms=([\d.]+) played_ms=([\d.]+) full_ms=([\d.]+) match=[\d.]+ end=(\w+)$',
+    cues = [dict(kind=m[1], at=float(m[2]), played=float(m[3]), full=float(m[4]), end=m[5], glitches=int(m[6]))
+            for m in re.finditer(r'^(\w) at_ms=([\d.]+) played_ms=([\d.]+) full_ms=([\d.]+) match=[\d.]+ end=(\w+) glitches=(\d+)$',
                                  open(f'{work}/{server}.cues').read(), re.M)]
     rows = [line.split() for line in open(f'{work}/{server}.starts')]
     began = [(who, float(at)) for who, at in rows]
@@ -116,7 +117,8 @@ for server in ('pulseaudio', 'pipewire'):
         whole = [c for c in heard if c['played'] >= c['full'] - 3 or c['end'] == 'cut']
         onsets = sorted(c['at'] - at for at, c in trials if c and c['kind'] == 'R')
         p90 = onsets[min(len(onsets) - 1, int(0.9 * len(onsets)))] if onsets else float('nan')
-        print(f'| {server} | {who} | {len(whole)}/{len(trials)} | {len(heard) - len(whole)} | '
+        glitched = sum(c['glitches'] > 0 for c in whole)
+        print(f'| {server} | {who} | {len(whole)}/{len(trials)} | {glitched} | {len(heard) - len(whole)} | '
               f'{len(trials) - len(heard)} | {min((c["played"] for c in heard), default=0):.1f} | '
               f'{statistics.median(onsets) if onsets else float("nan"):.1f} | {p90:.1f} | '
               f'{max(onsets, default=float("nan")):.1f} |')

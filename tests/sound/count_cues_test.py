@@ -51,13 +51,20 @@ class CountCues(unittest.TestCase):
     def tearDownClass(cls):
         cls.folder.cleanup()
 
-    def record(self, events, mix=False, stop_after_ms=None, gain=1.0):
-        """A recording of cues started at (ms, letter), played at gain; each cuts the last unless mix."""
+    def record(self, events, mix=False, stop_after_ms=None, gain=1.0, damage=None):
+        """A recording of cues started at (ms, letter), played at gain; each cuts the last unless mix.
+        damage=(kind, at_ms, ms) harms every cue that long, that far in: 'glitch' silences
+        it in place, 'gap' holds the rest of it back."""
         last = max(ms for ms, _ in events)
         recording = [0.0] * int(RATE * (last + 400) / 1000)
         for i, (ms, letter) in enumerate(events):
             start = int(RATE * ms / 1000)
             samples = self.cues[letter].samples
+            if damage:
+                kind, at_ms, ms = damage
+                at, length = int(RATE * at_ms / 1000), int(RATE * ms / 1000)
+                middle = [0.0] * length + (samples[at:at + length] if kind == 'gap' else [])
+                samples = samples[:at] + middle + samples[at + length:]
             end = start + len(samples)
             if not mix and i + 1 < len(events):
                 end = min(end, int(RATE * events[i + 1][0] / 1000))
@@ -94,12 +101,19 @@ class CountCues(unittest.TestCase):
                 self.assertEqual(sequence, 'B B')
                 self.assertEqual(details[0]['end'], 'overlap')
 
-    def test_a_cue_that_stops_early_played_only_that_long(self):
-        sequence, details = self.record([(20, 'B'), (400, 'R')], stop_after_ms=40)
-        self.assertEqual(sequence, 'B R')
-        for cue in details:
-            self.assertAlmostEqual(float(cue['played_ms']), 40, delta=3)
-            self.assertEqual(cue['end'], 'full')
+    def test_a_cue_played_as_long_as_it_goes_on_in_place(self):
+        # A few ms garbled, the rest in place, plays through; sound stopped,
+        # or held back by as little, does not.
+        for damage, played, glitches in ((None, 40, 0), (('glitch', 40, 6), None, 1), (('glitch', 40, 12), 40, 0),
+                                         (('gap', 40, 6), 40, 0)):
+            with self.subTest(damage=damage):
+                sequence, details = self.record([(20, 'B'), (400, 'R')], stop_after_ms=None if damage else 40,
+                                                damage=damage)
+                self.assertEqual(sequence, 'B R')
+                for cue in details:
+                    self.assertAlmostEqual(float(cue['played_ms']), played or float(cue['full_ms']), delta=3)
+                    self.assertEqual(cue['end'], 'full')
+                    self.assertEqual(int(cue['glitches']), glitches)
 
     def test_silence_has_no_cues(self):
         self.assertEqual(self.record([(300, 'B')], stop_after_ms=0), ('', []))

@@ -44,8 +44,8 @@ def check(condition, message):
 plays = [dict(id=int(m[1]), at=float(m[2]), took=float(m[3]), recorded=int(m[4]))
          for m in re.finditer(r'^play (\d+) at ([\d.]+) ms took ([\d.]+) ms rec_sample (-?\d+)$', driver_out, re.M)]
 lines = cues_out.splitlines()
-cues = [dict(kind=m[1], at=float(m[2]), played=float(m[3]), full=float(m[4]), end=m[5])
-        for m in re.finditer(r'^(\w) at_ms=([\d.]+) played_ms=([\d.]+) full_ms=([\d.]+) match=[\d.]+ end=(\w+)$',
+cues = [dict(kind=m[1], at=float(m[2]), played=float(m[3]), full=float(m[4]), end=m[5], glitches=int(m[6]))
+        for m in re.finditer(r'^(\w) at_ms=([\d.]+) played_ms=([\d.]+) full_ms=([\d.]+) match=[\d.]+ end=(\w+) glitches=(\d+)$',
                             cues_out, re.M)]
 
 check(len(plays) == 11, f'the driver played {len(plays)} cues, not 11')
@@ -95,6 +95,9 @@ if len(plays) == len(cues):
         check((cue['end'] == 'full' or asked < cue['full'] + 5) and (abs(cue['played'] - cue['full']) <= 3 or lost > 7),
               f'cue {i} played {cue["played"]} of {cue["full"]} ms ({cue["end"]})')
     check(sum(cue['end'] == 'cut' for cue in cues) >= 2, 'fewer than two cues were cut')
+    for i, cue in enumerate(cues):
+        if cue['glitches']:
+            print(f'note: cue {i} played through {cue["glitches"]} glitch(es) of the server\'s graph')
 
 idle = re.search(r'^idle \d+ ms wakeups (\d+)', driver_out, re.M)
 check(idle is not None and int(idle[1]) == 0, f'the player woke the process while idle: {idle[0] if idle else "no report"}')
