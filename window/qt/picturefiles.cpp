@@ -12,6 +12,7 @@
 #include <QPainter>
 #include <QtEndian>
 
+#include <span>
 #include <vector>
 
 namespace zorbel {
@@ -42,7 +43,7 @@ QByteArray readResource(const QString &resourcePath)
 class FieldReader {
 public:
     FieldReader(const QByteArray &data, const QString &resourcePath)
-        : m_data(data)
+        : m_bytes(reinterpret_cast<const uchar *>(data.constData()), std::size_t(data.size()))
         , m_resourcePath(resourcePath)
     {
     }
@@ -50,13 +51,13 @@ public:
     template<typename T>
     T at(qint64 offset) const
     {
-        if (offset < 0 || offset > m_data.size() - qint64(sizeof(T)))
+        if (offset < 0 || offset > qint64(m_bytes.size()) - qint64(sizeof(T)))
             fail(m_resourcePath, QStringLiteral("the file is truncated"));
-        return qFromLittleEndian<T>(m_data.constData() + offset);
+        return qFromLittleEndian<T>(m_bytes.data() + offset);
     }
 
 private:
-    const QByteArray &m_data;
+    std::span<const uchar> m_bytes;
     const QString &m_resourcePath;
 };
 
