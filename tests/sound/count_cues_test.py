@@ -61,8 +61,8 @@ class CountCues(unittest.TestCase):
             start = int(RATE * ms / 1000)
             samples = self.cues[letter].samples
             if damage:
-                kind, at_ms, ms = damage
-                at, length = int(RATE * at_ms / 1000), int(RATE * ms / 1000)
+                kind, at_ms, damaged_ms = damage
+                at, length = int(RATE * at_ms / 1000), int(RATE * damaged_ms / 1000)
                 middle = [0.0] * length + (samples[at:at + length] if kind == 'gap' else [])
                 samples = samples[:at] + middle + samples[at + length:]
             end = start + len(samples)
