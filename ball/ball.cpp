@@ -26,8 +26,7 @@ void Ball::tmrAnimate_Timer()
     auto &pic = m_ui.picBounce;
     auto &s = m_state;
 
-    const float floorTop = toSingle(double { m_ui.Form1.ScaleHeight() } - pic.Height());
-    if (floorTop <= pic.Top())
+    if (floorTop() <= pic.Top())
         touchFloor();
 
     if (s.atRest) {
@@ -44,6 +43,19 @@ void Ball::tmrAnimate_Timer()
     s.speedY = roundToInt16(s.speedY * flightDecay);
 }
 
+// Without this a resting ball would be left hanging when the floor drops
+// away, or out of sight below it when the floor rises, until it is taken.
+void Ball::floorMoved()
+{
+    if (m_state.atRest)
+        m_ui.picBounce.setTop(floorTop());
+}
+
+float Ball::floorTop() const
+{
+    return toSingle(double { m_ui.Form1.ScaleHeight() } - m_ui.picBounce.Height());
+}
+
 void Ball::touchFloor()
 {
     auto &pic = m_ui.picBounce;
@@ -51,7 +63,7 @@ void Ball::touchFloor()
 
     // Pinned before the rebound, so a ball that went below the floor (or whose
     // floor rose under it) is lifted back onto it.
-    pic.setTop(toSingle(double { m_ui.Form1.ScaleHeight() } - pic.Height()));
+    pic.setTop(floorTop());
     s.speedY = roundToInt16(wrappingNegate(s.speedY) * reboundFactor);
     // Integer negation first: a zero rebound must give +0.0, not -0.0.
     s.fallLimit = static_cast<float>(-int { s.speedY });

@@ -60,6 +60,11 @@ public:
     void tmrAnimate_Timer();
     void tmrDrag_Timer();
 
+    // The client area changed size. A ball that has settled is put on the new
+    // floor at once, silently, and its timer stays as it was; a flying ball
+    // finds the new floor at its next tick, and a held one is where the hand is.
+    void floorMoved();
+
     void picBounce_MouseDown(Int16 Button, Int16 Shift, float X, float Y);
     void picBounce_MouseMove(Int16 Button, Int16 Shift, float X, float Y);
     void picBounce_MouseUp(Int16 Button, Int16 Shift, float X, float Y);
@@ -68,6 +73,7 @@ public:
     BallState &state() { return m_state; }
 
 private:
+    float floorTop() const;
     void touchFloor();
 
     BallElements m_ui;

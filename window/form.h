@@ -31,6 +31,8 @@ public:
     // Once, when the window is loaded at program start.
     void Form_Load();
     void Command1_Click();
+    // The client area has a new size: a settled ball goes onto the new floor.
+    void Form_Resize() { m_ball.floorMoved(); }
 
     void tmrAnimate_Timer() { m_ball.tmrAnimate_Timer(); }
     void tmrDrag_Timer() { m_ball.tmrDrag_Timer(); }

@@ -321,6 +321,35 @@ TEST(Resize, NothingMovesAStoppedBall)
     EXPECT_EQ(w.Form1.caption, "10");
 }
 
+// A new client size puts a settled ball on its new floor at once, in silence,
+// with its timer left as it was; a flying or held ball is not moved by it.
+TEST(Resize, ANewSizePutsASettledBallOnTheNewFloorAtOnce)
+{
+    BallWindow w;
+    w.startup();
+    fly(w);
+    const std::size_t cues = w.cues.played.size();
+    for (float height : { 300.0f, 700.0f, 428.0f }) {
+        w.Form1.scaleHeight = height;
+        w.ball.floorMoved();
+        EXPECT_EQ(w.picBounce.top, height - 74) << "client height " << height;
+    }
+    EXPECT_FALSE(w.tmrAnimate.enabled);
+    EXPECT_EQ(w.cues.played.size(), cues);
+    EXPECT_EQ(w.Form1.caption, "10");
+
+    BallWindow flying;
+    flying.startup();
+    flying.ball.tmrAnimate_Timer();
+    const float top = flying.picBounce.top;
+    flying.Form1.scaleHeight = 200;
+    flying.ball.floorMoved();
+    EXPECT_EQ(flying.picBounce.top, top) << "a flying ball finds the floor by its own tick";
+    flying.ball.picBounce_MouseDown(leftButton, 0, 40, 37);
+    flying.ball.floorMoved();
+    EXPECT_EQ(flying.picBounce.top, top) << "a held ball stays in the hand";
+}
+
 TEST(Overflow, ACounterPastTheRangeIsARuntimeError)
 {
     BallWindow w;

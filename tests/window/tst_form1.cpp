@@ -91,6 +91,16 @@ void TestForm1::startupDropSettlesWithTitleTen()
     QCOMPARE(m_form->windowTitle(), QStringLiteral("10"));
     QCOMPARE(m_form->ball().geometry(), QRect(399, 354, 80, 74));
     QCOMPARE(m_cues->played.size(), 11u);
+
+    // A new size puts the settled ball on the new floor at once, in silence.
+    for (QSize size : { QSize(608, 300), QSize(900, 700) }) {
+        m_form->resize(size);
+        QTRY_COMPARE(m_form->size(), size);
+        QCOMPARE(m_form->ball().geometry(), QRect(399, size.height() - 74, 80, 74));
+    }
+    QVERIFY(!m_form->isAnimating());
+    QCOMPARE(m_cues->played.size(), 11u);
+    QCOMPARE(m_form->windowTitle(), QStringLiteral("10"));
 }
 
 // Only the load places the button, against the size the window had then.
@@ -103,18 +113,20 @@ void TestForm1::buttonKeepsItsPlaceWhenTheWindowIsResized()
 
 void TestForm1::closeButtonEndsTheProgram_data()
 {
-    QTest::addColumn<bool>("byKeyboard");
-    QTest::newRow("mouse") << false;
-    QTest::newRow("space with focus") << true;
+    QTest::addColumn<int>("key"); // 0: the mouse
+    QTest::newRow("mouse") << 0;
+    QTest::newRow("space with focus") << int(Qt::Key_Space);
+    QTest::newRow("enter with focus") << int(Qt::Key_Return);
+    QTest::newRow("keypad enter with focus") << int(Qt::Key_Enter);
 }
 
 void TestForm1::closeButtonEndsTheProgram()
 {
-    QFETCH(bool, byKeyboard);
-    if (byKeyboard) {
+    QFETCH(int, key);
+    if (key) {
         m_form->activateWindow();
         m_form->closeButton().setFocus();
-        QTest::keyClick(&m_form->closeButton(), Qt::Key_Space);
+        QTest::keyClick(&m_form->closeButton(), Qt::Key(key));
     } else {
         QTest::mouseClick(&m_form->closeButton(), Qt::LeftButton);
     }
@@ -123,6 +135,15 @@ void TestForm1::closeButtonEndsTheProgram()
 
 void TestForm1::pressHidesTheLabelAndTakesTheBall()
 {
+    // The back and forward buttons are not the program's.
+    for (Qt::MouseButton extra : { Qt::BackButton, Qt::ForwardButton, Qt::ExtraButton3 }) {
+        QTest::mousePress(&m_form->ball(), extra, {}, QPoint(40, 37));
+        QTest::mouseRelease(&m_form->ball(), extra, {}, QPoint(40, 37));
+    }
+    QVERIFY(m_form->label().isVisible());
+    QVERIFY(m_form->isAnimating());
+    QCOMPARE(m_cues->played.size(), 1u);
+
     QTest::mousePress(&m_form->ball(), Qt::RightButton, {}, QPoint(40, 37));
     QVERIFY(!m_form->label().isVisible());
     QVERIFY(m_form->isAnimating());

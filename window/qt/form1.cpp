@@ -9,6 +9,7 @@
 #include <QEventLoop>
 #include <QFontDatabase>
 #include <QFontMetricsF>
+#include <QKeyEvent>
 #include <QTimer>
 #include <QWindow>
 
@@ -108,6 +109,7 @@ Form1::Form1(sound::Cues &cues, std::function<void()> endProgram)
     Command1.setIconSize({ design::iconSize.width, design::iconSize.height });
     setColour(Command1, QPalette::Button, design::buttonColour);
     Command1.setCursor(hand);
+    Command1.installEventFilter(this);
     QObject::connect(&Command1, &QPushButton::clicked, this, [this] { runHandler([this] { m_form.Command1_Click(); }); });
     m_buttonElement.Move(float(design::Command1.left), float(design::Command1.top));
 
@@ -148,6 +150,26 @@ void Form1::Show()
     const ExposeWatch watch(*shown, loop);
     QTimer::singleShot(exposeWait, &loop, &QEventLoop::quit);
     loop.exec(QEventLoop::ExcludeUserInputEvents | QEventLoop::ExcludeSocketNotifiers);
+}
+
+void Form1::resizeEvent(QResizeEvent *event)
+{
+    QWidget::resizeEvent(event);
+    runHandler([this] { m_form.Form_Resize(); });
+}
+
+// Enter on the focused button clicks it, as Space does and as a focused
+// button does on Windows; outside a dialog QPushButton leaves Enter alone.
+bool Form1::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == &Command1 && event->type() == QEvent::KeyPress) {
+        const auto *key = static_cast<QKeyEvent *>(event);
+        if ((key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) && !key->isAutoRepeat()) {
+            Command1.click();
+            return true;
+        }
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 void Form1::setCaption(const std::string &caption)

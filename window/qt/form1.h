@@ -37,6 +37,10 @@ public:
     bool isAnimating() const { return tmrAnimate.isEnabled(); }
     bool isSampling() const { return tmrDrag.isEnabled(); }
 
+protected:
+    void resizeEvent(QResizeEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
 private:
     // Declared in tab order, the ball first; the constructor then raises the
     // ball so that it passes over the button when dragged across it.

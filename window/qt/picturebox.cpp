@@ -80,6 +80,10 @@ bool PictureBox::eventFilter(QObject *watched, QEvent *event)
 // press of a double-click takes the ball like any other press.
 void PictureBox::mousePressEvent(QMouseEvent *event)
 {
+    // The back and forward buttons, and any beyond them, are not the
+    // program's: their press does not even hide the instruction line.
+    if (!(event->button() & knownButtons))
+        return;
     if (event->button() == Qt::LeftButton) {
         m_leftHeld = true;
         m_leftLost = false;
@@ -100,6 +104,8 @@ void PictureBox::mouseMoveEvent(QMouseEvent *event)
 
 void PictureBox::mouseReleaseEvent(QMouseEvent *event)
 {
+    if (!(event->button() & knownButtons))
+        return;
     if (event->button() == Qt::LeftButton) {
         if (std::exchange(m_leftLost, false))
             return;
