@@ -43,6 +43,7 @@ export PULSE_SERVER=unix:$work/no-sound-server
 zorbel_start "$zorbel" "$work/stderr" || exit 1
 zorbel_wait_title 10 15 || fail "the startup drop did not settle"
 wait_still >/dev/null || fail "the ball did not come to rest"
+zorbel_check_extra_buttons_and_resize || fail "the back and forward buttons, or a resize at rest"
 
 # A still drop from Top 150.
 read -r count settled <<<"$("$predict" 428 150)"
@@ -55,14 +56,23 @@ held_near_150() {
 }
 wait_until 5 held_near_150 || fail "held ball at row $held_top, expected about 150"
 zorbel_screenshot "$work/held.png"
-label=$(convert "$work/held.png" -crop 572x16+2+0 -fill black -fuzz 30% +opaque 'rgb(255,192,128)' -format '%[fx:mean>0?1:0]' info:)
-[ "$label" = 0 ] || fail "the instruction line is still shown after the press"
+[ "$(zorbel_label_shown "$work/held.png")" = 0 ] || fail "the instruction line is still shown after the press"
 xdotool mouseup 1
 zorbel_wait_title "$count" 15 || fail "the drop from 150 did not count $count"
 read -r top bottom <<<"$(wait_still)" || fail "the dropped ball did not come to rest"
 [ "$top" -ge "${settled%.*}" ] && [ "$bottom" = 427 ] ||
     fail "rested at rows $top-$bottom, predicted Top $settled on the floor"
 [ "$(zorbel_title)" = "$count" ] || fail "title $(zorbel_title) after settling, predicted $count"
+
+# Let go from Top 150 into a client shrunk at once to 200 rows, where it comes
+# to rest; given back its 428 rows, the client takes the ball to its floor.
+xdotool mousemove --window "$ZORBEL_WINDOW" $grab_x $grab_y mousedown 1 sleep 0.05 \
+    mousemove --window "$ZORBEL_WINDOW" $grab_x $((grab_y - 354 + 150)) sleep 0.1 mouseup 1
+xdotool windowsize "$ZORBEL_WINDOW" 608 200
+wait_until 10 zorbel_ball_lies_on 200 || fail "a client shrunk mid-drop left the ball at rows $(ball_rows)"
+wait_still >/dev/null || fail "the ball did not come to rest in the shrunk client"
+xdotool windowsize "$ZORBEL_WINDOW" 608 428
+wait_until 10 zorbel_ball_lies_on 428 || fail "the client given back its size left the ball at rows $(ball_rows)"
 
 # A throw: carried upward 20 px every 5 ms and let go while still moving.
 # A machine too busy to hand the program the moves before the release has

@@ -100,6 +100,40 @@ zorbel_check_settled() {
     fi
 }
 
+# With the startup drop settled and nothing pressed yet: the back and forward
+# buttons (8, 9) clicked on the ball, then the client shrunk to 608 x 300 and
+# given back its 428 rows. Each new floor must take the resting ball at once,
+# and the title stays "10". The window handles its events in order, so once
+# the ball is on the first new floor the clicks have been handled too: they
+# must have left the instruction line on screen.
+zorbel_check_extra_buttons_and_resize() {
+    local height
+    xdotool mousemove --window "$ZORBEL_WINDOW" 439 391 click 8 click 9
+    for height in 300 428; do
+        xdotool windowsize "$ZORBEL_WINDOW" 608 "$height"
+        wait_until 10 zorbel_ball_lies_on "$height" ||
+            { echo "window.sh: a client $height rows high left the ball at rows $(zorbel_ball_rows "$work/resized.png")" >&2; return 1; }
+        if [ "$height" = 300 ] && [ "$(zorbel_label_shown "$work/resized.png")" != 1 ]; then
+            echo "window.sh: the back and forward buttons hid the instruction line" >&2
+            return 1
+        fi
+    done
+    zorbel_title_is 10 || { echo "window.sh: the title went from 10 to '$(zorbel_title)'" >&2; return 1; }
+}
+
+# Whether screenshot $work/resized.png, taken now, shows the ball resting on
+# the bottom edge of a client $1 rows high.
+zorbel_ball_lies_on() {
+    zorbel_screenshot "$work/resized.png" || return 1
+    [ "$(identify -format %h "$work/resized.png")" = "$1" ] &&
+        [ "$(zorbel_ball_rows "$work/resized.png")" = "$(($1 - 74)) $(($1 - 1))" ]
+}
+
+# 1 if screenshot $1 shows any of the instruction line's orange, else 0.
+zorbel_label_shown() {
+    convert "$1" -crop 572x16+2+0 -fill black -fuzz 30% +opaque 'rgb(255,192,128)' -format '%[fx:mean>0?1:0]' info:
+}
+
 # Clicks the close button, 45 px in from the client's right and bottom edges
 # of a 608 x 428 window, and succeeds when the program ends with status 0.
 zorbel_close() {

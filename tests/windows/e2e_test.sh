@@ -40,6 +40,7 @@ for point in 566,386,128 594,414,128 562,382,0 598,418,0; do
     colour=$(pixel "$work/settled.png" "$x" "$y")
     [ "$colour" = "$level,$level,$level" ] || fail "button pixel at $x,$y is $colour, expected grey $level"
 done
+zorbel_check_extra_buttons_and_resize || fail "the back and forward buttons, or a resize at rest"
 
 # A still drop from Top 150: taken 40, 37 inside the resting ball, carried
 # up, held for more than two sampler ticks and let go.

@@ -177,6 +177,7 @@ LRESULT Form1::handle(UINT message, WPARAM wParam, LPARAM lParam)
     case WM_SIZE:
         if (wParam == SIZE_MINIMIZED)
             letGoOfMouse();
+        runHandler([this] { m_form.Form_Resize(); });
         break;
     case WM_SETFOCUS:
         // The ball comes first in the tab order.
