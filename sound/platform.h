@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <vector>
@@ -12,6 +13,12 @@ namespace zorbel::sound {
 // as embedded. Throws zorbel::RuntimeError naming the id when the program
 // carries no such resource.
 std::vector<std::uint8_t> LoadResData(std::int16_t id);
+
+// This long after the last cue has played out a player lets its output rest,
+// so the program costs nothing while the ball lies still. Not sooner: the
+// cues of one drop would switch the output off and on, and a cue that comes
+// while it is still switching off starts late.
+inline constexpr std::chrono::seconds restAfterLastCue { 10 };
 
 inline constexpr std::uint32_t SND_ASYNC = 0x0001;
 inline constexpr std::uint32_t SND_NODEFAULT = 0x0002;

@@ -29,11 +29,9 @@ constexpr auto latestStart = 100ms;
 // distance from it.
 constexpr auto firstCueLatestStart = 2s;
 
-// This long after the last cue has played out the stream is paused, so the
-// sink may go idle and the server stops serving it while the program rests.
-// Not sooner: the cues of one drop would switch the stream off and on, and a
-// cue that comes while PipeWire is still switching it off starts late.
-constexpr auto pauseAfter = 10s;
+// The stream is paused at rest, so the sink may go idle and the server stops
+// serving it while the program rests.
+constexpr auto pauseAfter = restAfterLastCue;
 
 // A server that stopped answering leaves cues queued in this process; so
 // many unanswered cues mean it is stuck, and further ones are dropped.

@@ -12,6 +12,11 @@
 // can then read the same time, and the first would be cut before it is ever
 // heard: each cue starts as long after the one it cuts as it was asked
 // after it, and at least a tick after.
+//
+// Some seconds after the last cue has played out the context is suspended,
+// so a page at rest costs nothing, and the next cue resumes it. Its clock
+// stands still meanwhile, so that cue starts from its beginning once the
+// output runs again, and cues that come while it wakes keep their distance.
 var zorbelAudio = {
     context: null,
     source: null, // the cue that may still be sounding
@@ -19,8 +24,11 @@ var zorbelAudio = {
     askedAt: 0, // when it was asked for, on the page's clock
     shortestCue: 0.010,
     gestures: ['pointerdown', 'pointerup', 'keydown', 'touchend'],
+    resting: false, // suspended by the player, not held by the browser's autoplay policy
+    waking: null, // the resume of a rested context, until it has run
+    restTimer: 0,
 
-    play(samples, channels, rate, bits) {
+    play(samples, channels, rate, bits, restAfterMs) {
         const context = this.open();
         if (!context)
             return false;
@@ -37,9 +45,16 @@ var zorbelAudio = {
             for (let frame = 0, at = channel * bytesPerSample; frame < frames; ++frame, at += channels * bytesPerSample)
                 out[frame] = bits === 8 ? (samples[at] - 128) / 128 : ((samples[at] | samples[at + 1] << 8) << 16 >> 16) / 32768;
         }
+        if (this.resting) {
+            this.resting = false;
+            const waking = this.waking = context.resume().finally(() => {
+                if (this.waking === waking)
+                    this.waking = null;
+            });
+        }
         const asked = performance.now();
         let at = context.currentTime;
-        if (this.source && context.state === 'running')
+        if (this.source && (context.state === 'running' || this.waking))
             at = Math.max(at, this.startedAt + Math.max((asked - this.askedAt) / 1000, this.shortestCue));
         this.stop(at);
         const source = context.createBufferSource();
@@ -53,7 +68,18 @@ var zorbelAudio = {
         this.source = source;
         this.startedAt = at;
         this.askedAt = asked;
+        this.restLater((at - context.currentTime + buffer.duration) * 1000 + restAfterMs);
         return true;
+    },
+
+    restLater(milliseconds) {
+        clearTimeout(this.restTimer);
+        this.restTimer = setTimeout(() => {
+            if (!this.context || this.context.state !== 'running' || this.waking)
+                return;
+            this.resting = true;
+            this.context.suspend();
+        }, milliseconds);
     },
 
     // Stops the cue still sounding, now or at the context's time `at`.
@@ -73,7 +99,7 @@ var zorbelAudio = {
             return null; // no audio output at all: silence
         }
         this.resumeOnGesture = () => {
-            if (this.context.state !== 'suspended')
+            if (this.context.state !== 'suspended' || this.resting)
                 return;
             this.stop();
             this.context.resume();
@@ -85,6 +111,7 @@ var zorbelAudio = {
     },
 
     close() {
+        clearTimeout(this.restTimer);
         this.stop();
         if (!this.context)
             return;

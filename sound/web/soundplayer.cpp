@@ -9,8 +9,8 @@
 
 // The page's side of the player is sound/web/audio.js.
 
-EM_JS(int, zorbel_playCue, (const std::uint8_t *samples, int length, int channels, int rate, int bits), {
-    return zorbelAudio.play(HEAPU8.subarray(samples, samples + length), channels, rate, bits) ? 1 : 0;
+EM_JS(int, zorbel_playCue, (const std::uint8_t *samples, int length, int channels, int rate, int bits, int restAfterMs), {
+    return zorbelAudio.play(HEAPU8.subarray(samples, samples + length), channels, rate, bits, restAfterMs) ? 1 : 0;
 });
 EM_JS(void, zorbel_stopCue, (), { zorbelAudio.stop(); });
 EM_JS(void, zorbel_closeAudio, (), { zorbelAudio.close(); });
@@ -44,7 +44,8 @@ std::uint32_t SoundPlayer::sndPlaySoundA(const char *image, std::uint32_t flags)
         return 0;
     }
     return static_cast<std::uint32_t>(zorbel_playCue(wav->samples.data(), static_cast<int>(wav->samples.size()),
-        wav->channels, wav->sampleRate, wav->bitsPerSample));
+        wav->channels, wav->sampleRate, wav->bitsPerSample,
+        static_cast<int>(std::chrono::milliseconds(restAfterLastCue).count())));
 }
 
 } // namespace zorbel::sound

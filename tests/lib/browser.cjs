@@ -105,7 +105,7 @@ async function open(site, { autoplay = false, touch = false, before = null } = {
         // The ball's drawn Top, or null when it is not on the page.
         ballTop() {
             return page.evaluate(() => {
-                const ball = document.querySelector('img');
+                const ball = document.getElementById('picBounce');
                 return ball ? ball.getBoundingClientRect().top : null;
             });
         },

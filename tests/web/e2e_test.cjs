@@ -59,7 +59,7 @@ async function dropFromTop150(zorbel, what, { press, move, release }) {
     await browser.sleep(150);
     const top = await zorbel.ballTop();
     check(top >= heldTop && top <= heldTop + 2, `${what}: the held ball is at Top ${top}, not ${heldTop}`);
-    const label = await zorbel.page.evaluate(() => getComputedStyle(document.querySelector('div')).visibility);
+    const label = await zorbel.page.evaluate(() => getComputedStyle(document.getElementById('Label1')).visibility);
     check(label === 'hidden', `${what}: the instruction line is still ${label} after the press`);
     await release(grab.x, grab.y + heldTop - rest.top);
     await checkCount(zorbel, before, what);
@@ -88,7 +88,7 @@ function noteTimes() {
 // that saw none.
 async function throwUpward(zorbel) {
     const highest = zorbel.page.evaluate(() => new Promise(resolve => {
-        const ball = document.querySelector('img');
+        const ball = document.getElementById('picBounce');
         const end = performance.now() + 1500;
         let highest = Infinity;
         const look = () => {

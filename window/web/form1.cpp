@@ -11,15 +11,15 @@
 EM_JS(void, zorbel_addPicture, (const char *name, const std::uint8_t *bytes, int length), {
     zorbelPage.picture(UTF8ToString(name), HEAPU8.slice(bytes, bytes + length));
 });
-EM_JS(void, zorbel_startPage, (), { zorbelPage.start(); });
+EM_JS(void, zorbel_startPage, (int width, int height), { zorbelPage.start(width, height); });
 EM_JS(void, zorbel_createBall, (int width, int height, const char *name, const char *description), {
     zorbelPage.createBall(width, height, UTF8ToString(name), UTF8ToString(description));
 });
 EM_JS(void, zorbel_createLabel, (int width, int height, const char *text, const char *colour, const char *font), {
     zorbelPage.createLabel(width, height, UTF8ToString(text), UTF8ToString(colour), UTF8ToString(font));
 });
-EM_JS(void, zorbel_createButton, (int size, int iconSize, const char *colour, const char *name, const char *description), {
-    zorbelPage.createButton(size, iconSize, UTF8ToString(colour), UTF8ToString(name), UTF8ToString(description));
+EM_JS(void, zorbel_createButton, (int size, int iconSize, int touchTarget, const char *colour, const char *name, const char *description), {
+    zorbelPage.createButton(size, iconSize, touchTarget, UTF8ToString(colour), UTF8ToString(name), UTF8ToString(description));
 });
 EM_JS(double, zorbel_textWidth, (const char *font, const char *text), {
     return zorbelPage.textWidth(UTF8ToString(font), UTF8ToString(text));
@@ -33,6 +33,10 @@ namespace zorbel {
 namespace {
 
 constexpr std::string_view picturePrefix = "pictures/";
+
+// The smallest square, in CSS pixels, that the close button takes a tap on,
+// at any scale: the size a finger can hit (WCAG 2.5.8).
+constexpr int touchTarget = 24;
 
 // Verdana where it is installed, else the fallbacks of the Linux build.
 constexpr const char *fontFamilies = "Verdana, \"DejaVu Sans Condensed\", \"DejaVu Sans\", sans-serif";
@@ -62,13 +66,13 @@ void addPictures()
 Form1::Page::Page()
 {
     addPictures();
-    zorbel_startPage();
+    zorbel_startPage(design::clientSize.width, design::clientSize.height);
     zorbel_createBall(design::picBounce.width, design::picBounce.height, design::ballName, design::ballDescription);
     const double pointSize = design::fittingPointSize(
         [](double size) { return zorbel_textWidth(cssFont(size).c_str(), design::instructions); });
     zorbel_createLabel(design::Label1.width, design::Label1.height, design::instructions,
         cssColour(design::labelColour).c_str(), cssFont(pointSize).c_str());
-    zorbel_createButton(design::Command1.width, design::iconSize.width, cssColour(design::buttonColour).c_str(),
+    zorbel_createButton(design::Command1.width, design::iconSize.width, touchTarget, cssColour(design::buttonColour).c_str(),
         design::closeName, design::closeDescription);
 }
 
@@ -119,13 +123,14 @@ void Form1::closeClicked()
     runHandler([this] { m_form.Command1_Click(); });
 }
 
-// A new device pixel ratio (the page zoomed, or moved to another screen)
-// moves the nearest device pixel.
+// A new viewport (turned, resized, zoomed, or moved to another screen) is a
+// new client size and scale, and so a new nearest device pixel.
 void Form1::viewportChanged()
 {
     m_ballElement.place();
     Label1.place();
     m_buttonElement.place();
+    runHandler([this] { m_form.Form_Resize(); });
 }
 
 void Form1::end()

@@ -1,14 +1,24 @@
 // The page's side of the browser build (window/web): the viewport is the
 // window's client area, and the ball, the instruction line and the close
-// button are elements placed on it in CSS pixels. The pictures come from the
-// program as bytes and are shown through blob URLs. Pointer events on the
-// ball and clicks on the button go back to the program.
+// button are elements placed on it. The pictures come from the program as
+// bytes and are shown through blob URLs. Pointer events on the ball and
+// clicks on the button go back to the program.
+//
+// A viewport smaller than the design's client area in either direction shows
+// all of it scaled down, as a display scale does on the desktop: the elements
+// sit on a stage laid out in design pixels, and the client area is the
+// viewport in those pixels, as tall or as wide as the screen's shape makes it.
 var zorbelPage = {
     elements: [], // the ball, the label and the button, in PageElement order
     pictures: {}, // blob URLs by file name
     pointer: null, // the pointer whose press holds the ball
     last: { x: 0, y: 0, shift: 0 }, // where that pointer was last seen on the ball
     kinds: { press: 0, move: 1, release: 2, lost: 3 },
+    design: { width: 0, height: 0 }, // the client area the design is laid out for
+    scale: 1, // CSS pixels per design pixel
+    stage: null,
+    // The back and forward buttons: the browser would leave the page on them.
+    historyButtons: [3, 4],
 
     picture(name, bytes) {
         const types = { bmp: 'image/bmp', png: 'image/png', ico: 'image/x-icon', cur: 'image/x-icon' };
@@ -20,55 +30,100 @@ var zorbelPage = {
         return 'url(' + this.pictures['hand.cur'] + ') 5 0, pointer';
     },
 
-    // The double-size art where a CSS pixel is two device pixels or more.
-    art(name, name2x) {
-        return window.devicePixelRatio >= 2 ? this.pictures[name2x] : this.pictures[name];
+    // Device pixels per design pixel.
+    devicePixelsPerPixel() {
+        return window.devicePixelRatio * this.scale;
     },
 
-    element(tag, width, height, style) {
+    // The double-size art where a design pixel is two device pixels or more.
+    art(name, name2x) {
+        return this.devicePixelsPerPixel() >= 2 ? this.pictures[name2x] : this.pictures[name];
+    },
+
+    // Each element is known to the page by its name in the window.
+    element(tag, id, width, height, style) {
         const element = document.createElement(tag);
+        element.id = id;
         Object.assign(element.style, {
-            position: 'fixed', left: '0', top: '0', width: width + 'px', height: height + 'px',
+            position: 'absolute', left: '0', top: '0', width: width + 'px', height: height + 'px',
             margin: '0', boxSizing: 'border-box', visibility: 'hidden',
         }, style);
         this.elements.push(element);
+        this.stage.appendChild(element);
         return element;
     },
 
-    start() {
-        const icon = document.createElement('link');
-        icon.rel = 'icon';
-        icon.href = this.pictures['ball.ico'];
-        document.head.appendChild(icon);
-        // Nothing of the browser's own takes a drag of the ball: no scrolling
-        // or zoom by touch, no context menu, no text selection.
-        Object.assign(document.body.style, { touchAction: 'none', userSelect: 'none', webkitUserSelect: 'none' });
+    start(designWidth, designHeight) {
+        // Nothing of the browser's own takes a gesture on the page: no
+        // scrolling, zoom or pull-to-refresh by touch, no menu on a long
+        // press, no text selection, and the mouse's back and forward buttons
+        // do not leave it.
+        Object.assign(document.body.style, {
+            touchAction: 'none', userSelect: 'none', webkitUserSelect: 'none', webkitTouchCallout: 'none',
+        });
+        document.documentElement.style.overscrollBehavior = 'none';
         this.onContextMenu = event => event.preventDefault();
+        this.onHistoryButton = event => { if (this.historyButtons.includes(event.button)) event.preventDefault(); };
         this.onLeave = () => this.lose();
         this.onHidden = () => { if (document.hidden) this.lose(); };
-        this.onResize = () => _zorbel_viewportChanged();
+        this.onResize = () => {
+            this.fit();
+            _zorbel_viewportChanged();
+        };
         document.addEventListener('contextmenu', this.onContextMenu);
+        for (const type of ['mousedown', 'mouseup', 'auxclick'])
+            window.addEventListener(type, this.onHistoryButton, true);
         window.addEventListener('blur', this.onLeave);
         document.addEventListener('visibilitychange', this.onHidden);
         window.addEventListener('resize', this.onResize);
+
+        this.design = { width: designWidth, height: designHeight };
+        this.stage = document.createElement('div');
+        Object.assign(this.stage.style, { position: 'fixed', left: '0', top: '0', transformOrigin: '0 0' });
+        document.body.appendChild(this.stage);
+        this.fit();
+    },
+
+    // The scale at which the whole design fits the viewport, never above 1,
+    // and the stage as large as the viewport at that scale.
+    fit() {
+        const root = document.documentElement;
+        const width = root.clientWidth;
+        const height = root.clientHeight;
+        this.scale = Math.min(1, width / this.design.width, height / this.design.height) || 1;
+        Object.assign(this.stage.style, {
+            width: width / this.scale + 'px', height: height / this.scale + 'px',
+            transform: this.scale === 1 ? '' : 'scale(' + this.scale + ')',
+        });
+        root.style.setProperty('--zorbel-scale', this.scale);
+        this.showArt();
+    },
+
+    // The pictures for the pixel density the stage now has.
+    showArt() {
+        const [ball, , button] = this.elements;
+        if (ball)
+            ball.src = this.art('ball.bmp', 'ball@2x.png');
+        if (button)
+            button.firstChild.src = this.art('close.ico', 'close@2x.png');
     },
 
     createBall(width, height, name, description) {
-        const ball = this.element('img', width, height, { cursor: this.handCursor(), zIndex: '2', outline: 'none' });
-        ball.src = this.art('ball.bmp', 'ball@2x.png');
+        const ball = this.element('img', 'picBounce', width, height, { cursor: this.handCursor(), zIndex: '2', outline: 'none' });
         ball.alt = name;
         ball.setAttribute('aria-description', description);
         ball.tabIndex = 0;
         ball.draggable = false;
         const mouseButtons = { 0: 1, 1: 4, 2: 2 };
-        // A touch or a pen contact is the left button.
+        // A touch or a pen contact is the left button; the mouse's other
+        // buttons (back, forward and beyond) are none of the program's.
         const button = event => event.pointerType === 'mouse' ? (mouseButtons[event.button] || 0) : 1;
         const held = event => event.pointerType === 'mouse' ? event.buttons & 7 : event.buttons & 1;
         ball.addEventListener('pointerdown', event => {
             // The browser would otherwise start a selection or an image drag,
             // and move the focus itself.
             event.preventDefault();
-            if (this.pointer !== null && this.pointer !== event.pointerId)
+            if (button(event) === 0 || (this.pointer !== null && this.pointer !== event.pointerId))
                 return;
             if (this.pointer === null) {
                 this.pointer = event.pointerId;
@@ -88,13 +143,15 @@ var zorbelPage = {
             // as a move that names the button.
             if (event.button >= 0) {
                 const changed = button(event);
+                if (changed === 0)
+                    return;
                 this.deliver(held(event) & changed ? 'press' : 'release', changed, held(event), event);
             } else {
                 this.deliver('move', 0, held(event), event);
             }
         });
         ball.addEventListener('pointerup', event => {
-            if (event.pointerId !== this.pointer)
+            if (event.pointerId !== this.pointer || button(event) === 0)
                 return;
             this.pointer = null;
             this.deliver('release', button(event), 0, event);
@@ -102,19 +159,18 @@ var zorbelPage = {
         ball.addEventListener('pointercancel', event => { if (event.pointerId === this.pointer) this.lose(); });
         ball.addEventListener('lostpointercapture', event => { if (event.pointerId === this.pointer) this.lose(); });
         ball.addEventListener('dragstart', event => event.preventDefault());
-        document.body.appendChild(ball);
+        this.showArt();
     },
 
     createLabel(width, height, text, colour, font) {
-        const label = this.element('div', width, height, {
+        const label = this.element('div', 'Label1', width, height, {
             color: colour, font: font, lineHeight: height + 'px', whiteSpace: 'nowrap', overflow: 'hidden', zIndex: '0',
         });
         label.textContent = text;
-        document.body.appendChild(label);
     },
 
-    createButton(size, iconSize, colour, name, description) {
-        const button = this.element('button', size, size, {
+    createButton(size, iconSize, touchTarget, colour, name, description) {
+        const button = this.element('button', 'Command1', size, size, {
             background: colour, border: '2px outset ' + colour, padding: '0', cursor: this.handCursor(),
             display: 'grid', placeItems: 'center', zIndex: '1',
         });
@@ -122,12 +178,29 @@ var zorbelPage = {
         button.setAttribute('aria-description', description);
         const icon = document.createElement('img');
         Object.assign(icon.style, { width: iconSize + 'px', height: iconSize + 'px', pointerEvents: 'none' });
-        icon.src = this.art('close.ico', 'close@2x.png');
         icon.alt = '';
         icon.draggable = false;
         button.appendChild(icon);
+        // However small the stage, the button takes a tap on a square of at
+        // least this many CSS pixels around its middle; its picture may be
+        // smaller.
+        const target = document.createElement('style');
+        target.textContent = '#Command1::before { content: ""; position: absolute; left: 50%; top: 50%; '
+            + 'width: max(100%, calc(' + touchTarget + 'px / var(--zorbel-scale))); '
+            + 'height: max(100%, calc(' + touchTarget + 'px / var(--zorbel-scale))); transform: translate(-50%, -50%); }';
+        document.head.appendChild(target);
+        this.buttonStyle = target;
         button.addEventListener('click', () => _zorbel_closeClicked());
-        document.body.appendChild(button);
+        // A tap on the button is its click, also while another finger holds
+        // the ball: the browser then makes no click of it.
+        const taps = new Set();
+        button.addEventListener('pointerdown', event => { if (event.pointerType !== 'mouse') taps.add(event.pointerId); });
+        button.addEventListener('pointercancel', event => taps.delete(event.pointerId));
+        button.addEventListener('pointerup', event => {
+            if (taps.delete(event.pointerId) && button.contains(document.elementFromPoint(event.clientX, event.clientY)))
+                _zorbel_closeClicked();
+        });
+        this.showArt();
     },
 
     // The width in CSS pixels of the text in this CSS font.
@@ -146,17 +219,17 @@ var zorbelPage = {
     },
 
     clientWidth() {
-        return document.documentElement.clientWidth;
+        return document.documentElement.clientWidth / this.scale;
     },
 
     clientHeight() {
-        return document.documentElement.clientHeight;
+        return document.documentElement.clientHeight / this.scale;
     },
 
     deliver(kind, button, held, event) {
         const corner = this.elements[0].getBoundingClientRect();
         this.last = {
-            x: event.clientX - corner.left, y: event.clientY - corner.top,
+            x: (event.clientX - corner.left) / this.scale, y: (event.clientY - corner.top) / this.scale,
             shift: (event.shiftKey ? 1 : 0) | (event.ctrlKey ? 2 : 0) | (event.altKey ? 4 : 0),
         };
         _zorbel_ballPointer(this.kinds[kind], button, held, this.last.shift, this.last.x, this.last.y);
@@ -180,7 +253,12 @@ var zorbelPage = {
         for (const element of this.elements)
             element.remove();
         this.elements = [];
+        this.stage.remove();
+        if (this.buttonStyle)
+            this.buttonStyle.remove();
         document.removeEventListener('contextmenu', this.onContextMenu);
+        for (const type of ['mousedown', 'mouseup', 'auxclick'])
+            window.removeEventListener(type, this.onHistoryButton, true);
         window.removeEventListener('blur', this.onLeave);
         document.removeEventListener('visibilitychange', this.onHidden);
         window.removeEventListener('resize', this.onResize);

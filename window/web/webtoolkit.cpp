@@ -13,6 +13,7 @@ EM_JS(void, zorbel_placeElement, (int element, double left, double top), {
     zorbelPage.place(element, left, top);
 });
 EM_JS(void, zorbel_showElement, (int element, int visible), { zorbelPage.show(element, visible !== 0); });
+EM_JS(double, zorbel_devicePixelsPerPixel, (), { return zorbelPage.devicePixelsPerPixel(); });
 
 namespace zorbel {
 namespace {
@@ -40,9 +41,9 @@ void WebElement::setVisible(bool visible)
 
 void WebElement::place()
 {
-    // The nearest device pixel, given back in CSS pixels, so the picture is
-    // drawn sharp at any zoom.
-    const double ratio = emscripten_get_device_pixel_ratio();
+    // The nearest device pixel, given back in design pixels, so the picture
+    // is drawn sharp at any zoom and scale.
+    const double ratio = zorbel_devicePixelsPerPixel();
     zorbel_placeElement(static_cast<int>(m_element), nearestPixel(Left() * ratio) / ratio, nearestPixel(Top() * ratio) / ratio);
 }
 

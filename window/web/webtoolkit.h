@@ -16,7 +16,7 @@ enum class PageElement : int {
     button = 2,
 };
 
-// An element of the page seen as a toolkit element. Positions are CSS
+// An element of the page seen as a toolkit element. Positions are design
 // pixels, drawn at the nearest device pixel.
 class WebElement final : public PlacedElement {
 public:
@@ -25,7 +25,7 @@ public:
     float Height() const override { return static_cast<float>(m_height); }
     void setVisible(bool visible) override;
 
-    // Also called again when the device pixel ratio has changed.
+    // Also called again when the device pixels per design pixel have changed.
     void place() override;
 
 private:
