@@ -41,10 +41,13 @@ function serve(site) {
 
 const sleep = milliseconds => new Promise(resolve => setTimeout(resolve, milliseconds));
 
-// Opens the site at 608 x 428. autoplay: the page may play sound before any
-// gesture. touch: the page has a touch screen as well as the mouse.
-// before: a function to run in the page before any of its own script.
-async function open(site, { autoplay = false, touch = false, before = null } = {}) {
+// Opens the site, by default at 608 x 428. autoplay: the page may play sound
+// before any gesture. touch: the page has a touch screen as well as the
+// mouse. screen: { width, height, ratio } of a viewport of its own and its
+// device pixel ratio. behind: the page comes after another in the tab's
+// history, which going back would return to. before: a function to run in
+// the page before any of its own script.
+async function open(site, { autoplay = false, touch = false, screen = null, behind = false, before = null } = {}) {
     const server = await serve(site);
     const url = `http://127.0.0.1:${server.address().port}/`;
     const browser = await chromium.launch({
@@ -55,7 +58,11 @@ async function open(site, { autoplay = false, touch = false, before = null } = {
         ignoreDefaultArgs: ['--mute-audio'],
         args: ['--no-sandbox', '--audio-buffer-size=2048', `--autoplay-policy=${autoplay ? 'no-user-gesture-required' : 'document-user-activation-required'}`],
     });
-    const context = await browser.newContext({ viewport, hasTouch: touch });
+    const context = await browser.newContext({
+        viewport: screen ? { width: screen.width, height: screen.height } : viewport,
+        deviceScaleFactor: screen ? screen.ratio || 1 : 1,
+        hasTouch: touch,
+    });
     const page = await context.newPage();
     const errors = [];
     page.on('pageerror', error => errors.push(error.message));
@@ -72,6 +79,8 @@ async function open(site, { autoplay = false, touch = false, before = null } = {
     });
     const browserSession = await browser.newBrowserCDPSession();
     const pageSession = await context.newCDPSession(page);
+    if (behind)
+        await page.goto('data:text/html,<title>behind</title>');
     const opened = Date.now();
     await page.goto(url);
 
@@ -110,9 +119,20 @@ async function open(site, { autoplay = false, touch = false, before = null } = {
             });
         },
 
-        // One finger's contact, by the browser's own touch input.
+        // One finger's contact, by the browser's own touch input; or, given
+        // [x, y, id] points in place of x and y, those fingers' (a start or a
+        // move names all the fingers down, an end those lifted).
         touch(type, x, y) {
-            return pageSession.send('Input.dispatchTouchEvent', { type, touchPoints: x === undefined ? [] : [{ x, y }] });
+            const points = Array.isArray(x) ? x : x === undefined ? [] : [[x, y]];
+            return pageSession.send('Input.dispatchTouchEvent', { type, touchPoints: points.map(([x, y, id = 0]) => ({ x, y, id })) });
+        },
+
+        // A press and release of a mouse button ('left', 'back', 'forward'…)
+        // at x, y, by the browser's own input.
+        async click(button, x, y) {
+            const buttons = { left: 1, right: 2, middle: 4, back: 8, forward: 16 };
+            for (const [type, held] of [['mousePressed', buttons[button]], ['mouseReleased', 0]])
+                await pageSession.send('Input.dispatchMouseEvent', { type, x, y, button, buttons: held, clickCount: 1 });
         },
 
         // The left button held down and moved through `points` (x, y pairs)

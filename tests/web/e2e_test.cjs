@@ -6,32 +6,47 @@
 //   e2e_test.cjs SITE WORK gesture  autoplay as for a visitor: the startup
 //                                   drop, then a drop from Top 150 by the
 //                                   mouse; Tab to the button and Enter
-//   e2e_test.cjs SITE WORK input    the accessibility tree; mouse, touch and
-//                                   cancelled touch drags, a throw, the close button
+//   e2e_test.cjs SITE WORK input    the accessibility tree; the back and
+//                                   forward buttons; mouse, touch and cancelled
+//                                   touch drags, a throw; a second finger on
+//                                   the close button
+//   e2e_test.cjs SITE WORK screens  phones and small windows: the whole design
+//                                   scaled to fit, the drops the model predicts
+//                                   for the client height, a turn mid-drop
+//
+// PREDICT (after the group) is tests/e2e/predict_drop built for node.
 'use strict';
+const childProcess = require('child_process');
 const path = require('path');
 const browser = require('../lib/browser.cjs');
 
-const [site, work, group] = process.argv.slice(2);
+const [site, work, group, predictDrop] = process.argv.slice(2);
 
 // The ball rests at 399, 354 after the startup drop; it is taken 40, 37 inside.
 const rest = { left: 399, top: 354 };
 const grab = { x: rest.left + 40, y: rest.top + 37 };
 const heldTop = 150;
-const counts = Array.from({ length: 10 }, (_, index) => String(index + 1));
 
 function check(condition, message) {
     if (!condition)
         throw new Error(message);
 }
 
-// The titles the page has had since it had `from`: "1" to "10", each once,
-// in order.
-async function checkCount(zorbel, from, what) {
-    await zorbel.page.waitForFunction(from => window.zorbelTitles.slice(from).includes('10'), from, { timeout: 30000 })
-        .catch(() => null);
+// The titles the page has had since it had `from`: "1" to `last`, each
+// once, in order.
+async function checkCount(zorbel, from, what, last = 10) {
+    const want = Array.from({ length: last }, (_, index) => String(index + 1));
+    await zorbel.page.waitForFunction(([from, last]) => window.zorbelTitles.slice(from).includes(last), [from, String(last)],
+        { timeout: 30000 }).catch(() => null);
     const titles = (await zorbel.titles()).slice(from);
-    check(JSON.stringify(titles) === JSON.stringify(counts), `${what}: the title went ${titles.join(' ')}, not 1 to 10`);
+    check(JSON.stringify(titles) === JSON.stringify(want), `${what}: the title went ${titles.join(' ')}, not 1 to ${last}`);
+}
+
+// What the ball logic predicts for a client `height` design pixels high: the
+// startup drop, or with `top` a still drop from there: [count, settled Top].
+function predict(height, top) {
+    const args = ['--no-experimental-fetch', predictDrop, String(height)].concat(top === undefined ? [] : [String(top)]);
+    return childProcess.execFileSync(process.execPath, args, { encoding: 'utf8' }).trim().split(' ').map(Number);
 }
 
 // Waits until the ball has stayed at one Top for half a second; returns it.
@@ -136,6 +151,132 @@ async function endsBy(zorbel, what, action) {
     check(await zorbel.title() === title, `the title changed after ${what}`);
 }
 
+// The back and forward buttons pressed and released on the resting ball, in
+// a tab with a page behind it: nothing happens to the ball or the line, and
+// the tab stays on the page it had, which it has not loaded again.
+async function checkHistoryButtons(zorbel) {
+    const titles = (await zorbel.titles()).length;
+    for (const button of ['back', 'forward'])
+        await zorbel.click(button, grab.x, grab.y);
+    await browser.sleep(500); // a navigation the buttons started would be under way
+    check(zorbel.page.url() === zorbel.url, `the back and forward buttons took the tab to ${zorbel.page.url()}`);
+    const after = await zorbel.page.evaluate(() => ({
+        titles: window.zorbelTitles.length, label: getComputedStyle(document.getElementById('Label1')).visibility,
+    }));
+    check(after.titles === titles, 'the back and forward buttons loaded the page again');
+    check(after.label === 'visible', 'the back and forward buttons hid the instruction line');
+    check(await zorbel.ballTop() === rest.top, 'the back and forward buttons moved the ball');
+}
+
+// The picture element with this id as the page shows it: its box in CSS
+// pixels, and the colours of the screenshot's pixels inside it.
+async function shown(zorbel, id) {
+    const shot = (await zorbel.page.screenshot({ scale: 'css' })).toString('base64');
+    return zorbel.page.evaluate(async ([shot, id]) => {
+        const image = await createImageBitmap(await (await fetch('data:image/png;base64,' + shot)).blob());
+        const canvas = new OffscreenCanvas(image.width, image.height);
+        const context = canvas.getContext('2d');
+        context.drawImage(image, 0, 0);
+        const box = document.getElementById(id).getBoundingClientRect();
+        const pixels = context.getImageData(Math.floor(box.left), Math.floor(box.top),
+            Math.max(1, Math.floor(box.width)), Math.max(1, Math.floor(box.height))).data;
+        const colours = [];
+        for (let at = 0; at < pixels.length; at += 4)
+            colours.push([pixels[at], pixels[at + 1], pixels[at + 2]]);
+        const element = document.getElementById(id);
+        return {
+            left: box.left, top: box.top, right: box.right, bottom: box.bottom, colours,
+            cut: element.scrollWidth > element.clientWidth, viewport: { width: innerWidth, height: innerHeight },
+        };
+    }, [shot, id]);
+}
+
+// A phone or a small window: the whole design shows, scaled to fit; the
+// startup drop, and a drop by `hand` from a Top the model counts alike to
+// half a pixel either way, count as the model predicts for the client height
+// the page reports; with `turn`, a drop during which the screen is turned
+// ends on the new floor, and turning it back at rest lays the ball on the old
+// one. Ends with a tap `tap` CSS px right of the close button's middle.
+async function checkScreen(screen, { hand, turn = false, tap = 0 }) {
+    const zorbel = await browser.open(site, { screen, touch: screen.touch });
+    await zorbel.page.waitForFunction(() => window.zorbelTitles.length > 0, null, { timeout: 30000 });
+    // The scale and client size, once the page has taken in its viewport.
+    const page = async () => {
+        await zorbel.page.waitForFunction(() => zorbelPage.scale === Math.min(1, innerWidth / 608, innerHeight / 428), null,
+            { timeout: 10000 }).catch(() => check(false, `${what} the page did not fit itself to its viewport`));
+        return zorbel.page.evaluate(() => ({
+            scale: zorbelPage.scale, width: Math.fround(zorbelPage.clientWidth()), height: Math.fround(zorbelPage.clientHeight()),
+        }));
+    };
+    const what = `at ${screen.width} x ${screen.height}`;
+    const fit = await page();
+    check(fit.width >= 608 && fit.height >= 428, `${what} the client area is ${fit.width} x ${fit.height}, smaller than the design`);
+    const [count, floor] = predict(fit.height);
+    await checkCount(zorbel, 0, `${what}, the startup drop`, count);
+    // The ball lies on the floor in whole device pixels: within one of it.
+    const onFloor = async (scale, floor) => {
+        const top = await waitStill(zorbel);
+        check(Math.abs(top - floor * scale) <= 1 / (screen.ratio || 1),
+            `${what} the ball rests at ${top} CSS px, not on the floor at ${floor * scale}`);
+    };
+    await onFloor(fit.scale, floor);
+
+    const ball = await shown(zorbel, 'picBounce');
+    const label = await shown(zorbel, 'Label1');
+    const button = await shown(zorbel, 'Command1');
+    // Drawn from whole device pixels, a scaled box may reach part of one past the edge.
+    const inside = box => box.left >= -1 && box.top >= -1 && box.right <= box.viewport.width + 1 && box.bottom <= box.viewport.height + 1;
+    check(inside(ball) && ball.colours.some(([r, g, b]) => r > 150 && g > 50 && g < r && b < 60), `${what} the ball is not all in sight`);
+    check(inside(label) && !label.cut && label.colours.some(([r, g, b]) => r > 200 && g > 140 && b > 80 && b < 170),
+        `${what} the instruction line is not all in sight`);
+    const corner = [(fit.width - 45) * fit.scale, (fit.height - 45) * fit.scale];
+    check(inside(button) && Math.abs(button.left - corner[0]) <= 1 && Math.abs(button.top - corner[1]) <= 1,
+        `${what} the close button is at ${button.left}, ${button.top}, not 45 px in from the corner at ${corner}`);
+    await zorbel.page.screenshot({ path: path.join(work, `screen-${screen.width}x${screen.height}.png`) });
+
+    const dropTop = 150.25;
+    const [dropCount] = predict(fit.height, dropTop);
+    check([-0.5, 0.5].every(off => predict(fit.height, dropTop + off)[0] === dropCount),
+        `${what} the model counts a drop from Top ${dropTop} differently half a pixel away: pick another`);
+    // The hand takes the ball 40, 37 inside and moves it by whole design
+    // pixels from where the drag last placed it, rounded.
+    const ballBox = await zorbel.page.evaluate(() => document.getElementById('picBounce').getBoundingClientRect().toJSON());
+    const grabAt = [ballBox.left + 40 * fit.scale, ballBox.top + 37 * fit.scale];
+    const heldAt = [grabAt[0], ballBox.top + (37 + dropTop - Math.round(floor)) * fit.scale];
+    const drop = async () => {
+        const before = (await zorbel.titles()).length;
+        await hand(zorbel).press(...grabAt);
+        for (let step = 1; step <= 5; ++step)
+            await hand(zorbel).move(grabAt[0], grabAt[1] + ((heldAt[1] - grabAt[1]) * step) / 5);
+        await browser.sleep(150);
+        await hand(zorbel).release(...heldAt);
+        return before;
+    };
+    await checkCount(zorbel, await drop(), `${what}, a drop from Top ${dropTop}`, dropCount);
+    await onFloor(fit.scale, floor);
+
+    if (turn) {
+        await drop();
+        await zorbel.page.setViewportSize({ width: screen.height, height: screen.width });
+        const turned = await page();
+        await onFloor(turned.scale, turned.height - 74);
+        await zorbel.page.setViewportSize({ width: screen.width, height: screen.height });
+        await onFloor(fit.scale, floor);
+    }
+
+    if (tap) {
+        const middle = [button.left + (button.right - button.left) / 2, button.top + (button.bottom - button.top) / 2];
+        check(button.right - middle[0] < tap, `${what} the close button's picture reaches past ${tap} px from its middle`);
+        await endsBy(zorbel, `${what} a tap ${tap} px beside the close button's middle`, async () => {
+            await zorbel.touch('touchStart', middle[0] + tap, middle[1]);
+            await zorbel.touch('touchEnd');
+        });
+    }
+    check(zorbel.errors.length === 0, `${what} the page reported: ${zorbel.errors.join('; ')}`);
+    await zorbel.close();
+    return `${what} scale ${fit.scale.toFixed(3)}, client ${fit.width.toFixed(1)} x ${fit.height.toFixed(1)}: counted ${count} and ${dropCount}`;
+}
+
 const mouse = zorbel => ({
     press: async (x, y) => { await zorbel.page.mouse.move(x, y); await zorbel.page.mouse.down(); },
     move: (x, y) => zorbel.page.mouse.move(x, y),
@@ -167,6 +308,11 @@ const groups = {
         await zorbel.waitTitle('10', 30);
         await browser.sleep(500);
         await dropFromTop150(zorbel, 'drop after a silent start', mouse(zorbel));
+        // At rest the page lets its audio rest too, and the next drop wakes it
+        // with every cue.
+        await zorbel.page.waitForFunction(() => zorbelAudio.context.state === 'suspended', null, { timeout: 30000 })
+            .catch(() => check(false, 'the audio did not rest after the drop'));
+        await dropFromTop150(zorbel, 'drop after the audio rested', mouse(zorbel));
         await browser.sleep(400);
         // The press left the focus on the ball; the button comes next in the
         // tab order, and Enter clicks it.
@@ -175,16 +321,17 @@ const groups = {
         check(focused === 'Chiudi', `Tab from the ball went to '${focused}', not the close button`);
         await endsBy(zorbel, 'Enter on the close button', () => zorbel.page.keyboard.press('Enter'));
         await zorbel.close();
-        return 'dropped from Top 150 after the startup drop, Tab and Enter ended the program';
+        return 'dropped from Top 150 after the startup drop and again after the audio rested, Tab and Enter ended the program';
     },
 
     async input() {
-        const zorbel = await browser.open(site, { touch: true, before: noteTimes });
+        const zorbel = await browser.open(site, { touch: true, behind: true, before: noteTimes });
         await zorbel.waitTitle('10', 30);
         // Assistive technology finds the ball and the button by their names, in this order.
         const tree = await zorbel.page.locator('body').ariaSnapshot();
         check(/^- img "Pallone"\n- text: Prendi il pallone .*\n- button "Chiudi"$/.test(tree), `the page reads as:\n${tree}`);
         check(await waitStill(zorbel) === rest.top, 'the startup drop did not end on the floor');
+        await checkHistoryButtons(zorbel);
         await dropFromTop150(zorbel, 'mouse drag', mouse(zorbel));
         await dropFromTop150(zorbel, 'touch drag', finger(zorbel));
         // A contact the browser cancels lets the ball go as a release does.
@@ -201,12 +348,25 @@ const groups = {
         const peak = thrown.peak;
         check(peak < releaseTop - 20, `the thrown ball peaked at Top ${peak}, not above its release at ${releaseTop}`);
 
-        // The close button, 45 px in from the corner.
-        await endsBy(zorbel, 'the close button', () => zorbel.page.mouse.click(580, 400));
+        // A second finger on the close button, 45 px in from the corner,
+        // while the first holds the ball.
+        await zorbel.touch('touchStart', grab.x, grab.y);
+        await endsBy(zorbel, 'a second finger on the close button', async () => {
+            await zorbel.touch('touchStart', [[grab.x, grab.y, 0], [580, 400, 1]]);
+            await zorbel.touch('touchEnd', [[580, 400, 1]]);
+        });
         check(zorbel.errors.length === 0, `the page reported: ${zorbel.errors.join('; ')}`);
         await zorbel.close();
-        return `mouse, touch and cancelled touch drops from Top 150 counted 1 to 10, the throw peaked at Top ${peak} (flick ${attempt - 1}), `
-            + 'the close button ended the program';
+        return `the back and forward buttons did nothing; mouse, touch and cancelled touch drops from Top 150 counted 1 to 10, `
+            + `the throw peaked at Top ${peak} (flick ${attempt - 1}), a second finger on the close button ended the program`;
+    },
+
+    async screens() {
+        const said = [];
+        said.push(await checkScreen({ width: 360, height: 780, ratio: 3, touch: true }, { hand: finger, turn: true, tap: 11 }));
+        said.push(await checkScreen({ width: 844, height: 390 }, { hand: mouse }));
+        said.push(await checkScreen({ width: 320, height: 480, ratio: 2, touch: true }, { hand: finger }));
+        return said.join('; ');
     },
 };
 

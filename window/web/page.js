@@ -19,6 +19,9 @@ var zorbelPage = {
     stage: null,
     // The back and forward buttons: the browser would leave the page on them.
     historyButtons: [3, 4],
+    // A press the page takes (preventDefault on pointerdown) sends no mouse
+    // events, so the pointer events are where the page says no.
+    historyEvents: ['pointerdown', 'pointerup', 'mousedown', 'mouseup', 'auxclick'],
 
     picture(name, bytes) {
         const types = { bmp: 'image/bmp', png: 'image/png', ico: 'image/x-icon', cur: 'image/x-icon' };
@@ -71,7 +74,7 @@ var zorbelPage = {
             _zorbel_viewportChanged();
         };
         document.addEventListener('contextmenu', this.onContextMenu);
-        for (const type of ['mousedown', 'mouseup', 'auxclick'])
+        for (const type of this.historyEvents)
             window.addEventListener(type, this.onHistoryButton, true);
         window.addEventListener('blur', this.onLeave);
         document.addEventListener('visibilitychange', this.onHidden);
@@ -257,7 +260,7 @@ var zorbelPage = {
         if (this.buttonStyle)
             this.buttonStyle.remove();
         document.removeEventListener('contextmenu', this.onContextMenu);
-        for (const type of ['mousedown', 'mouseup', 'auxclick'])
+        for (const type of this.historyEvents)
             window.removeEventListener(type, this.onHistoryButton, true);
         window.removeEventListener('blur', this.onLeave);
         document.removeEventListener('visibilitychange', this.onHidden);
