@@ -196,8 +196,10 @@ async function shown(zorbel, id) {
 // half a pixel either way, count as the model predicts for the client height
 // the page reports; with `turn`, a drop during which the screen is turned
 // ends on the new floor, and turning it back at rest lays the ball on the old
-// one. Ends with a tap `tap` CSS px right of the close button's middle.
-async function checkScreen(screen, { hand, turn = false, tap = 0 }) {
+// one. With `close`, ends by a press of that hand `beside` CSS px right of
+// the close button's middle: past its picture, inside the square it takes
+// presses on.
+async function checkScreen(screen, { hand, turn = false, close = null }) {
     const zorbel = await browser.open(site, { screen, touch: screen.touch });
     await zorbel.page.waitForFunction(() => window.zorbelTitles.length > 0, null, { timeout: 30000 });
     // The scale and client size, once the page has taken in its viewport.
@@ -264,12 +266,13 @@ async function checkScreen(screen, { hand, turn = false, tap = 0 }) {
         await onFloor(fit.scale, floor);
     }
 
-    if (tap) {
+    if (close) {
         const middle = [button.left + (button.right - button.left) / 2, button.top + (button.bottom - button.top) / 2];
-        check(button.right - middle[0] < tap, `${what} the close button's picture reaches past ${tap} px from its middle`);
-        await endsBy(zorbel, `${what} a tap ${tap} px beside the close button's middle`, async () => {
-            await zorbel.touch('touchStart', middle[0] + tap, middle[1]);
-            await zorbel.touch('touchEnd');
+        const at = [middle[0] + close.beside, middle[1]];
+        check(at[0] > button.right || !close.beside, `${what} the close button's picture reaches past ${close.beside} px from its middle`);
+        await endsBy(zorbel, `${what} a press ${close.beside} px right of the close button's middle`, async () => {
+            await close.hand(zorbel).press(...at);
+            await close.hand(zorbel).release(...at);
         });
     }
     check(zorbel.errors.length === 0, `${what} the page reported: ${zorbel.errors.join('; ')}`);
@@ -363,9 +366,9 @@ const groups = {
 
     async screens() {
         const said = [];
-        said.push(await checkScreen({ width: 360, height: 780, ratio: 3, touch: true }, { hand: finger, turn: true, tap: 11 }));
+        said.push(await checkScreen({ width: 360, height: 780, ratio: 3, touch: true }, { hand: finger, turn: true, close: { hand: mouse, beside: 11 } }));
         said.push(await checkScreen({ width: 844, height: 390 }, { hand: mouse }));
-        said.push(await checkScreen({ width: 320, height: 480, ratio: 2, touch: true }, { hand: finger }));
+        said.push(await checkScreen({ width: 320, height: 480, ratio: 2, touch: true }, { hand: finger, close: { hand: finger, beside: 0 } }));
         return said.join('; ');
     },
 };
