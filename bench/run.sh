@@ -83,10 +83,12 @@ sound_wine() {
         awk '{ print "who=sound_wine", "id=" $2, "call_ms=" $4 }' >>"$raw"
 }
 
-# The site's startup drop in Chromium, with its tick periods into $1.
+# Round $1 of the site's startup drop in Chromium beside the floor page's,
+# Zorbel's tick periods into page-ticks/; in the first three rounds also
+# their CPU at rest after a click.
 page() {
-    echo "who=page $(NODE_PATH=$webbuild/tests/web/node_modules node "$top/bench/pageprobe.cjs" "$webbuild/site" "$1" |
-        tr '\n' ' ')" >>"$raw"
+    NODE_PATH=$webbuild/tests/web/node_modules node "$top/bench/pageprobe.cjs" "$webbuild/site" --bare \
+        --from "$1" --rest 3 --ticks "$work/page-ticks/drop" >>"$raw"
 }
 
 # The cues through server $1 (pulseaudio or pipewire), started for this run
@@ -114,7 +116,7 @@ steps=(
     "measure zorbel_wine --ball --title 10 ${short[*]} -- $wine_zorbel"
     "ZORBEL_TICK_TRACE=Z:$work/wine-ticks/drop.ROUND measure zorbel_wine_ticks --ball --title 10 ${short[*]} -- $wine_ticktrace"
     "sound_wine"
-    "page $work/page-ticks/drop.ROUND"
+    "page ROUND"
     "sound pulseaudio floor"
     "sound pipewire floor"
 )
