@@ -12,8 +12,8 @@
 # page-raw.txt. Figures are only reported, never checked.
 #
 # Builds the site into build-bench-web/ (ZORBEL_BENCH_WEB_BUILD), as
-# bench/run.sh does, installs Lighthouse from npm at the version
-# bench/package-lock.json pins into it, and installs with apt-get what it
+# bench/run.sh does, with Lighthouse from npm at the version
+# bench/package-lock.json pins, and installs with apt-get what it
 # needs. The page's sound goes to a private PulseAudio.
 set -euo pipefail
 
@@ -29,22 +29,16 @@ source "$top/tools/install-missing.sh"
 install_missing "${packages[@]}"
 
 webbuild=${ZORBEL_BENCH_WEB_BUILD:-$top/build-bench-web}
-cmake -S "$top" -B "$webbuild" -G Ninja -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=ON \
+cmake -S "$top" -B "$webbuild" -G Ninja -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=ON -DZORBEL_BENCH=ON \
     -DCMAKE_TOOLCHAIN_FILE="$top/cmake/toolchains/emscripten.cmake" >/dev/null
-cmake --build "$webbuild" --parallel 2 --target Zorbel zorbel_playwright
-npm=$webbuild/bench-npm
-if ! cmp -s "$top/bench/package-lock.json" "$npm/package-lock.json"; then
-    mkdir -p "$npm"
-    cp "$top/bench/package.json" "$top/bench/package-lock.json" "$npm/"
-    npm ci --no-audit --no-fund --prefix "$npm" >/dev/null
-fi
+cmake --build "$webbuild" --parallel 2 --target Zorbel zorbel_playwright zorbel_lighthouse
 
 source "$top/tests/lib/pulse.sh"
 pulse_start pulseaudio >/dev/null
 raw=$work/page-raw.txt
 NODE_PATH=$webbuild/tests/web/node_modules node "$top/bench/pageprobe.cjs" "$webbuild/site" --bare \
     --runs "$runs" --rest 1 >>"$raw"
-NODE_PATH=$npm/node_modules node "$top/bench/lighthouse.cjs" "$webbuild/site" \
+NODE_PATH=$webbuild/bench/node_modules node "$top/bench/lighthouse.cjs" "$webbuild/site" \
     --mobile "$mobile" --desktop "$desktop" >>"$raw"
 
 mkdir -p "$results"

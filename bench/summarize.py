@@ -142,8 +142,8 @@ def browser_table(runs, periods, drops, page_periods, page_drops):
     ] + ['| ' + ' | '.join(row) + ' |' for row in rows] + [
         '',
         'Browser: the site built with emscripten, served from 127.0.0.1 and opened in headless Chromium at',
-        '608 × 428 with the autoplay policy relaxed, its cues into the same PulseAudio (bench/pageprobe.cjs: the',
-        'ball\'s Element Timing, the ticks of the page\'s interval timers, CPU from /proc).',
+        '608 × 428 with the autoplay policy a visitor has (its startup drop silent), sound into the same PulseAudio',
+        '(bench/pageprobe.cjs: the ball\'s Element Timing, the ticks of the page\'s interval timers, CPU from /proc).',
         '⁷ every Chromium process: browser, renderer, GPU (software compositing) and audio.',
         '⁸ index.html, Zorbel.js and Zorbel.wasm (pictures and sounds inside), gzipped file by file.',
     ]
@@ -362,6 +362,8 @@ def main():
         notes += windows_table(runs, periods, drops, *tick_periods(sys.argv[4]))
     if len(sys.argv) > 5:
         notes += browser_table(runs, periods, drops, *tick_periods(sys.argv[5]))
+    if 'page_bare' in runs or 'lighthouse_mobile' in runs:
+        notes += page_table(runs)
     table = '\n'.join(lines + notes) + '\n'
     with open(os.path.join(out_dir, 'latest.md'), 'w') as f:
         f.write(table)
