@@ -15,7 +15,9 @@
 # what only the benchmarks need (xeyes, oneko, gnuplot, XCB Damage headers).
 # The Windows program is measured too, under Wine on the same servers,
 # cross-built into build-bench-win64/, and the site of the browser build in
-# Chromium (bench/pageprobe.cjs), built into build-bench-web/.
+# Chromium beside a bare floor page (bench/pageprobe.cjs) and by Lighthouse
+# (bench/lighthouse.cjs), built into build-bench-web/; bench/page.sh runs
+# these alone.
 set -euo pipefail
 
 runs=${1:-10}
@@ -40,11 +42,12 @@ winbuild=${ZORBEL_BENCH_WIN_BUILD:-$top/build-bench-win64}
 cmake -S "$top" -B "$winbuild" -G Ninja -DCMAKE_BUILD_TYPE=Release -DZORBEL_BENCH=ON -DBUILD_TESTING=OFF \
     -DCMAKE_TOOLCHAIN_FILE="$top/cmake/toolchains/mingw-w64-x86_64.cmake" >/dev/null
 cmake --build "$winbuild" --parallel 2 --target Zorbel ZorbelTickTrace soundtiming
-# The tests' tree, for playwright-core, of which only the site and npm's part are built.
+# The tests' tree, for playwright-core, of which only the site and npm's parts
+# (playwright-core, Lighthouse) are built.
 webbuild=${ZORBEL_BENCH_WEB_BUILD:-$top/build-bench-web}
-cmake -S "$top" -B "$webbuild" -G Ninja -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=ON \
+cmake -S "$top" -B "$webbuild" -G Ninja -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=ON -DZORBEL_BENCH=ON \
     -DCMAKE_TOOLCHAIN_FILE="$top/cmake/toolchains/emscripten.cmake" >/dev/null
-cmake --build "$webbuild" --parallel 2 --target Zorbel zorbel_playwright
+cmake --build "$webbuild" --parallel 2 --target Zorbel zorbel_playwright zorbel_lighthouse
 
 source "$top/tests/lib/xvfb.sh"
 source "$top/tests/lib/pulse.sh"
@@ -83,10 +86,12 @@ sound_wine() {
         awk '{ print "who=sound_wine", "id=" $2, "call_ms=" $4 }' >>"$raw"
 }
 
-# The site's startup drop in Chromium, with its tick periods into $1.
+# Round $1 of the site's startup drop in Chromium beside the floor page's,
+# Zorbel's tick periods into page-ticks/; in the first three rounds also
+# their CPU at rest after a click.
 page() {
-    echo "who=page $(NODE_PATH=$webbuild/tests/web/node_modules node "$top/bench/pageprobe.cjs" "$webbuild/site" "$1" |
-        tr '\n' ' ')" >>"$raw"
+    NODE_PATH=$webbuild/tests/web/node_modules node "$top/bench/pageprobe.cjs" "$webbuild/site" --bare \
+        --from "$1" --rest 3 --ticks "$work/page-ticks/drop" >>"$raw"
 }
 
 # The cues through server $1 (pulseaudio or pipewire), started for this run
@@ -114,7 +119,7 @@ steps=(
     "measure zorbel_wine --ball --title 10 ${short[*]} -- $wine_zorbel"
     "ZORBEL_TICK_TRACE=Z:$work/wine-ticks/drop.ROUND measure zorbel_wine_ticks --ball --title 10 ${short[*]} -- $wine_ticktrace"
     "sound_wine"
-    "page $work/page-ticks/drop.ROUND"
+    "page ROUND"
     "sound pulseaudio floor"
     "sound pipewire floor"
 )
@@ -125,6 +130,10 @@ for round in $(seq "$runs"); do
         eval "${step//ROUND/$round}"
     done
 done
+
+# Lighthouse on the site once, not every round: three runs in its mobile
+# setting and one desktop.
+NODE_PATH=$webbuild/bench/node_modules node "$top/bench/lighthouse.cjs" "$webbuild/site" >>"$raw"
 
 # The programs' own size, without symbols; the Linux one also needs Qt's libraries.
 strip -o "$work/Zorbel" "$zorbel"

@@ -3,13 +3,16 @@
 tick periods, and the gnuplot data for the plot of their distribution.
 
     summarize.py RAW TICKS_DIR OUT_DIR [WINE_TICKS_DIR [PAGE_TICKS_DIR]]
+    summarize.py --page RAW OUT_DIR
 
 RAW has one line per measurement, "who=NAME key=value ...". TICKS_DIR holds
 one file per traced drop, each line "NS TIMER" as bench/ticktrace.cpp writes
 them; WINE_TICKS_DIR the same from the Windows program under Wine
 (bench/ticktrace_win32.cpp), PAGE_TICKS_DIR from the site in Chromium
 (bench/pageprobe.cjs). Writes OUT_DIR/latest.md and
-OUT_DIR/tick-periods.txt, and prints the tables.
+OUT_DIR/tick-periods.txt, and prints the tables. With --page, RAW holds only
+the page's figures (bench/page.sh): the site beside the floor page, and
+Lighthouse; writes OUT_DIR/page.md and prints it.
 """
 
 import os
@@ -139,11 +142,111 @@ def browser_table(runs, periods, drops, page_periods, page_drops):
     ] + ['| ' + ' | '.join(row) + ' |' for row in rows] + [
         '',
         'Browser: the site built with emscripten, served from 127.0.0.1 and opened in headless Chromium at',
-        '608 × 428 with the autoplay policy relaxed, its cues into the same PulseAudio (bench/pageprobe.cjs: the',
-        'ball\'s Element Timing, the ticks of the page\'s interval timers, CPU from /proc).',
+        '608 × 428 with the autoplay policy a visitor has (its startup drop silent), sound into the same PulseAudio',
+        '(bench/pageprobe.cjs: the ball\'s Element Timing, the ticks of the page\'s interval timers, CPU from /proc).',
         '⁷ every Chromium process: browser, renderer, GPU (software compositing) and audio.',
         '⁸ index.html, Zorbel.js and Zorbel.wasm (pictures and sounds inside), gzipped file by file.',
     ]
+
+
+def page_table(runs):
+    """The site beside the floor page in Chromium, and what Lighthouse makes of it."""
+
+    def both(figure, key, digits=1, goal='–'):
+        return (figure, cell(values(runs, 'page', key), digits), cell(values(runs, 'page_bare', key), digits), goal)
+
+    zorbel = values(runs, 'page', 'frame_ms')
+    bare = values(runs, 'page_bare', 'frame_ms')
+    ratio = '–'
+    if zorbel and bare:
+        floor = statistics.median(bare)
+        ratio = f'≤ 1.3 × floor = {1.3 * floor:.0f} (now {statistics.median(zorbel) / floor:.2f} ×)'
+    rests = len(values(runs, 'page', 'rest_cpu_percent'))
+    activated = sum(1 for who in ('page', 'page_bare') for run in runs.get(who, []) if run.get('activated') == '1')
+    page = runs.get('page', [{}])[-1]
+    rows = [
+        both(f'navigation → first frame with the ball (ms; {len(zorbel)} and {len(bare)} visits)', 'frame_ms', 0, ratio),
+        both('CPU during the startup drop (% of one core) ¹', 'drop_cpu_percent'),
+        both("… the page's renderer alone (%)", 'renderer_cpu_percent'),
+        both(f'CPU at rest before any gesture (%; {rests} visits) ²', 'idle_cpu_percent', 2),
+        both('CPU from a click on the ball, over the next seconds (%) ³', 'click_cpu_percent', 2),
+        both('CPU at rest after that click (%) ³', 'rest_cpu_percent', 2, '≈ floor'),
+        both("… the page's renderer alone (%)", 'rest_renderer_cpu_percent', 2),
+        both('… the audio service alone (%)', 'rest_audio_cpu_percent', 2, '0'),
+        ('site size (KiB)', f"{int(page.get('site_bytes', 0)) / 1024:.0f}, gzipped "
+         f"{int(page.get('site_gzip_bytes', 0)) / 1024:.0f}" if 'site_bytes' in page else '–', '–', 'gzipped ≤ 100'),
+    ]
+    lines = [
+        '',
+        '| page figure | Zorbel | floor page | goal |',
+        '|---|---|---|---|',
+    ] + ['| ' + ' | '.join(row) + ' |' for row in rows] + [
+        '',
+        'Both pages served from 127.0.0.1 and opened in turn in headless Chromium at 608 × 428, each visit in a',
+        'fresh browser, with the autoplay policy a visitor has (bench/pageprobe.cjs: the ball\'s Element Timing,',
+        'CPU of every Chromium process from /proc). Floor page: bench/barepage, the same picture dropped on a',
+        '10 ms interval with the ball logic\'s motion, counting to "10" in the title.',
+        '¹ from the first frame until the title reads "10": browser, renderer, GPU (software compositing), audio.',
+        '² a second after the drop, before any gesture.',
+        '³ a mouse click on the middle of the ball (Zorbel drops it from where it rests: a release and a bounce',
+        '  cue), then at rest after that; the seconds are in bench/pageprobe.cjs\'s header.',
+    ]
+    if activated:
+        lines.append(f'⚠ {activated} visits had a user gesture before the click: their rest figures are not a visitor\'s.')
+
+    lighthouse = {form: runs.get(f'lighthouse_{form}', []) for form in ('mobile', 'desktop')}
+    if not any(lighthouse.values()):
+        return lines
+
+    def scores(form, key, digits=0):
+        return cell(values(runs, f'lighthouse_{form}', key), digits)
+
+    def flagged(form, category):
+        counts = {}
+        for run in lighthouse[form]:
+            for audit in run.get('flagged', 'none').split(','):
+                if audit.startswith(category + ':'):
+                    counts[audit] = counts.get(audit, 0) + 1
+        if not lighthouse[form]:
+            return '–'
+        total = len(lighthouse[form])
+        return ', '.join(f'`{audit.split(":", 1)[1]}`' + ('' if n == total else f' ({n} of {total})')
+                         for audit, n in sorted(counts.items())) or 'none'
+
+    metric_rows = [
+        ('performance score', 'performance', 0, '≥ 95 mobile'),
+        ('first contentful paint (ms)', 'fcp_ms', 0, '–'),
+        ('largest contentful paint (ms)', 'lcp_ms', 0, '–'),
+        ('total blocking time (ms)', 'tbt_ms', 0, '–'),
+        ('speed index (ms)', 'si_ms', 0, '–'),
+        ('cumulative layout shift', 'cls', 3, '–'),
+        ('accessibility / best practices / SEO', None, 0, '–'),
+        ('benchmark index (this machine; Lighthouse expects ≥ 1000)', 'benchmark_index', 0, '–'),
+    ]
+    version = next((run.get('version') for form in lighthouse.values() for run in form), '?')
+    served = next((run.get('served') for form in lighthouse.values() for run in form), '?')
+    lines += [
+        '',
+        f'| Lighthouse {version} | mobile ({len(lighthouse["mobile"])} runs) | desktop ({len(lighthouse["desktop"])} runs) | goal |',
+        '|---|---|---|---|',
+    ]
+    for figure, key, digits, goal in metric_rows:
+        if key is None:
+            cells = ['/'.join(scores(form, k).split(' ')[0] for k in ('accessibility', 'best_practices', 'seo'))
+                     if lighthouse[form] else '–' for form in ('mobile', 'desktop')]
+        else:
+            cells = [scores(form, key, digits) for form in ('mobile', 'desktop')]
+        lines.append(f'| {figure} | {cells[0]} | {cells[1]} | {goal} |')
+    for category in ('performance', 'accessibility', 'best-practices', 'seo'):
+        lines.append(f'| flagged ({category}) | {flagged("mobile", category)} | {flagged("desktop", category)} | none |')
+    lines += [
+        '',
+        'Medians with (min–max). Lighthouse from npm (bench/package-lock.json) in Debian\'s Chromium, headless, the',
+        f'site served from 127.0.0.1 {"gzipped, as a web host sends it" if served == "gzip" else "as the files are"}',
+        '(bench/lighthouse.cjs). Mobile is its default: a mid-range phone on slow 4G, simulated. Flagged: the',
+        'scored audits under 0.9, by id; "(n of m)" when not in every run.',
+    ]
+    return lines
 
 
 def sound_table(runs):
@@ -190,7 +293,17 @@ def sound_table(runs):
     ]
 
 
+def page_main(raw, out_dir):
+    table = '\n'.join(page_table(read_runs(raw))[1:]) + '\n'
+    with open(os.path.join(out_dir, 'page.md'), 'w') as f:
+        f.write(table)
+    print(table)
+
+
 def main():
+    if sys.argv[1] == '--page':
+        page_main(*sys.argv[2:4])
+        return
     raw, ticks_dir, out_dir = sys.argv[1:4]
     runs = read_runs(raw)
     periods, drops = tick_periods(ticks_dir)
@@ -249,6 +362,8 @@ def main():
         notes += windows_table(runs, periods, drops, *tick_periods(sys.argv[4]))
     if len(sys.argv) > 5:
         notes += browser_table(runs, periods, drops, *tick_periods(sys.argv[5]))
+    if 'page_bare' in runs or 'lighthouse_mobile' in runs:
+        notes += page_table(runs)
     table = '\n'.join(lines + notes) + '\n'
     with open(os.path.join(out_dir, 'latest.md'), 'w') as f:
         f.write(table)
