@@ -5,17 +5,21 @@
 # release and ten bounces; for a visitor's browser it is silent, and the
 # first drop after a press on the page sounds; mouse and touch drags, a
 # cancelled touch, a throw, the keyboard and the close button work as on the
-# desktop, and the ball and the button carry their names.
+# desktop, and the ball and the button carry their names. The site unpacked
+# from ZIP is one to keep: its manifest and icons read back, and once visited
+# it plays with the network gone, from the copy of the newest build.
 #
-#   e2e_test.sh SITE NODE_MODULES
+#   e2e_test.sh SITE NODE_MODULES ZIP
 set -uo pipefail
 site=$1
 export NODE_PATH=$2
+zip=$3
 here=$(cd "$(dirname "$0")" && pwd)
 source "$here/../lib/window.sh"
 source "$here/../lib/pulse.sh"
 
-drive() { node "$here/e2e_test.cjs" "$site" "$work" "$1" || fail "in Chromium ($1)"; }
+# Runs group $1 on the site, or on the one in folder $2.
+drive() { node "$here/e2e_test.cjs" "${2:-$site}" "$work" "$1" || fail "in Chromium ($1)"; }
 
 [ -d "$NODE_PATH/playwright-core" ] || fail "no playwright-core in $NODE_PATH (npm ci there)"
 pulse_start pulseaudio || exit 1
@@ -37,6 +41,16 @@ heard=$(zorbel_cues "$work/gesture.raw")
     fail "heard '$heard' without autoplay: expected the startup drop silent, then one release and ten bounces"
 
 input=$(drive input) || exit 1
+
+python3 -m zipfile -e "$zip" "$work/kept" && [ -f "$work/kept/index.html" ] || fail "no index.html at the root of $zip"
+pulse_record_start "$work/offline.raw" || exit 1
+offline=$(drive offline "$work/kept") || exit 1
+pulse_record_stop
+kept=$(zorbel_cues "$work/offline.raw")
+[[ "$kept" =~ ^R( B){10}( R( B){10}){2}$ ]] ||
+    fail "heard '$kept' over three visits, the last offline: expected one release and ten bounces in each"
+
 echo "$startup; heard $ZORBEL_CUES"
 echo "$gesture; heard $heard in all"
 echo "$input"
+echo "$offline; heard $kept"
