@@ -136,7 +136,9 @@ def render_disc(width, height, radius, paint, supersample):
 
 def render_ball(width, height, radius):
     half_angle = seam_width_px(radius) / 2.0 / radius
-    supersample = 8 if radius <= 40 else (4 if radius <= 80 else 3)
+    # Past 128 px a pixel is a small part of the ball, and 2 x 2 samples keep
+    # the 512 px web icon's render to seconds.
+    supersample = 8 if radius <= 40 else (4 if radius <= 80 else (3 if radius <= 128 else 2))
     seams = pixel_snapped_seams(width, height, radius)
     return render_disc(width, height, radius,
                        lambda x, y: paint_ball(x, y, seams, half_angle), supersample)
@@ -313,6 +315,59 @@ def png(pixels, alpha):
             + chunk(b'IDAT', zlib.compress(bytes(raw), 9)) + chunk(b'IEND', b''))
 
 
+def median_cut(counts, colours):
+    """A palette of up to `colours` entries for the pixel values in `counts`
+    (value -> how often): the box of values with the largest squared error
+    is halved at its weighted median along its widest channel, and each box
+    becomes the mean of its values."""
+    def error(box):
+        total = sum(n for _, n in box)
+        means = [sum(v[i] * n for v, n in box) / total for i in range(len(box[0][0]))]
+        return sum(n * (v[i] - mean) ** 2 for v, n in box for i, mean in enumerate(means))
+
+    boxes = [(error(box), box) for box in [sorted(counts.items())]]
+    while len(boxes) < colours and boxes[-1][0] > 0:
+        _, box = boxes.pop()
+        channels = range(len(box[0][0]))
+        widest = max(channels, key=lambda i: max(v[i] for v, _ in box) - min(v[i] for v, _ in box))
+        box.sort(key=lambda entry: (entry[0][widest], entry[0]))
+        half, seen, cut = sum(n for _, n in box) / 2, 0, 1
+        for cut, (_, n) in enumerate(box[:-1], 1):
+            seen += n
+            if seen >= half:
+                break
+        boxes += [(error(part), part) for part in (box[:cut], box[cut:])]
+        boxes.sort(key=lambda entry: entry[0])
+    return sorted(tuple(round(sum(v[i] * n for v, n in box) / sum(n for _, n in box)) for i in range(len(box[0][0])))
+                  for _, box in boxes)
+
+
+def png_indexed(pixels, colours):
+    """An 8-bit palette PNG of RGBA pixels: a quarter of the truecolour
+    file's size, which keeps the web icons within the site's budget."""
+    counts = {}
+    for row in pixels:
+        for p in row:
+            counts[p] = counts.get(p, 0) + 1
+    palette = median_cut(counts, colours)
+    nearest = {p: min(range(len(palette)), key=lambda k: sum((a - b) ** 2 for a, b in zip(p, palette[k])))
+               for p in counts}
+    raw = bytearray()
+    for row in pixels:
+        raw.append(0)
+        raw += bytes(nearest[p] for p in row)
+
+    def chunk(kind, data):
+        return (struct.pack('>I', len(data)) + kind + data
+                + struct.pack('>I', zlib.crc32(kind + data) & 0xFFFFFFFF))
+
+    header = struct.pack('>IIBBBBB', len(pixels[0]), len(pixels), 8, 3, 0, 0, 0)
+    return (b'\x89PNG\r\n\x1a\n' + chunk(b'IHDR', header)
+            + chunk(b'PLTE', b''.join(bytes(p[:3]) for p in palette))
+            + chunk(b'tRNS', bytes(p[3] for p in palette))
+            + chunk(b'IDAT', zlib.compress(bytes(raw), 9)) + chunk(b'IEND', b''))
+
+
 def make_ball_pictures():
     files = {}
     files['ball.bmp'] = bmp_24(rgb_on_black(render_ball(80, 74, 37.0)))
@@ -326,6 +381,9 @@ def make_ball_pictures():
 
     for size in (16, 32, 48, 64, 128, 256):
         files[f'icons/zorbel-{size}.png'] = png(rgba(render_ball(size, size, size / 2.0)), alpha=True)
+    # The web app's icons, for a home screen and the splash screen.
+    for size in (192, 512):
+        files[f'icons/zorbel-{size}.png'] = png_indexed(rgba(render_ball(size, size, size / 2.0)), 128)
     files['icons/zorbel.svg'] = ball_svg(256)
     return files
 

@@ -127,6 +127,7 @@ if [ "$mode" = web ]; then
         gzipped=$((gzipped + $(gzip -9 -c "$file" | wc -c)))
     done
     echo "The site: $site, $((raw / 1024)) KiB ($((gzipped / 1024)) KiB gzipped, file by file)."
+    echo "The site in one zip, for a game portal:" "$top"/build-web/Zorbel-*-web.zip
     echo "Serve it on this machine with"
     echo "    python3 -m http.server -d $site --bind 127.0.0.1 8000"
     echo "and open http://127.0.0.1:8000/ in a browser."

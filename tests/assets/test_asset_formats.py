@@ -23,7 +23,8 @@ def read(name, folder=ASSETS):
 
 
 def png_pixels(data):
-    """(width, height, colour type, rows of channel tuples) of an 8-bit PNG."""
+    """(width, height, colour type, rows of channel tuples) of an 8-bit PNG;
+    a palette image's rows hold its entries as RGBA."""
     assert data[:8] == b'\x89PNG\r\n\x1a\n'
     pos, chunks = 8, {}
     while pos < len(data):
@@ -32,7 +33,7 @@ def png_pixels(data):
         pos += 12 + length
     width, height, depth, colour_type = struct.unpack('>IIBB', chunks[b'IHDR'][:10])
     assert depth == 8
-    channels = {2: 3, 6: 4}[colour_type]
+    channels = {2: 3, 3: 1, 6: 4}[colour_type]
     raw, stride, rows, previous = zlib.decompress(chunks[b'IDAT']), width * channels, [], bytes(width * channels)
     for y in range(height):
         kind, line = raw[y * (stride + 1)], bytearray(raw[y * (stride + 1) + 1:(y + 1) * (stride + 1)])
@@ -44,6 +45,10 @@ def png_pixels(data):
             line[i] = (line[i] + (0, a, b, (a + b) // 2, paeth)[kind]) & 0xFF
         previous = bytes(line)
         rows.append([tuple(line[x * channels:(x + 1) * channels]) for x in range(width)])
+    if colour_type == 3:
+        plte, alpha = chunks[b'PLTE'], chunks.get(b'tRNS', b'')
+        palette = [tuple(plte[3 * i:3 * i + 3]) + (alpha[i] if i < len(alpha) else 255,) for i in range(len(plte) // 3)]
+        rows = [[palette[index] for (index,) in row] for row in rows]
     return width, height, colour_type, rows
 
 
@@ -151,11 +156,13 @@ class IconAndCursorTest(unittest.TestCase):
 
 class DesktopIconTest(unittest.TestCase):
     def test_pngs_are_rgba_and_transparent_outside(self):
-        names = [(f'icons/zorbel-{n}.png', n) for n in (16, 32, 48, 64, 128, 256)] + [('close@2x.png', 64)]
-        for name, size in names:
+        # The web app's icons are palette images with transparency, to stay small.
+        names = ([(f'icons/zorbel-{n}.png', n, 6) for n in (16, 32, 48, 64, 128, 256)] + [('close@2x.png', 64, 6)]
+                 + [(f'icons/zorbel-{n}.png', n, 3) for n in (192, 512)])
+        for name, size, kind in names:
             with self.subTest(name):
                 width, height, colour_type, rows = png_pixels(read(name))
-                self.assertEqual((width, height, colour_type), (size, size, 6))
+                self.assertEqual((width, height, colour_type), (size, size, kind))
                 self.assertEqual(rows[0][0][3], 0)
                 self.assertEqual(rows[size // 2][size // 2][3], 255)
 

@@ -19,7 +19,10 @@ const path = require('path');
 const { chromium } = require('playwright-core');
 
 const viewport = { width: 608, height: 428 };
-const types = { '.html': 'text/html', '.js': 'text/javascript', '.wasm': 'application/wasm' };
+const types = {
+    '.html': 'text/html', '.js': 'text/javascript', '.wasm': 'application/wasm',
+    '.webmanifest': 'application/manifest+json', '.png': 'image/png',
+};
 
 function serve(site) {
     const server = http.createServer((request, response) => {
@@ -148,6 +151,13 @@ async function open(site, { autoplay = false, touch = false, screen = null, behi
             }
             sent.push(send('mouseReleased', points[points.length - 1], 0));
             await Promise.all(sent);
+        },
+
+        // The network gone: the site answers no more, also on connections
+        // the browser keeps open.
+        stopServer() {
+            server.close();
+            server.closeAllConnections();
         },
 
         async close() {

@@ -13,11 +13,17 @@
 //   e2e_test.cjs SITE WORK screens  phones and small windows: the whole design
 //                                   scaled to fit, the drops the model predicts
 //                                   for the client height, a turn mid-drop
+//   e2e_test.cjs SITE WORK offline  autoplay relaxed, SITE a copy to change: the
+//                                   manifest, icons and favicon; the startup drop
+//                                   three times: kept by the service worker, after
+//                                   a new build, and with the network gone
 //
 // PREDICT (after the group) is tests/e2e/predict_drop built for node.
 'use strict';
 const childProcess = require('child_process');
+const fs = require('fs');
 const path = require('path');
+const zlib = require('zlib');
 const browser = require('../lib/browser.cjs');
 
 const [site, work, group, predictDrop] = process.argv.slice(2);
@@ -280,6 +286,67 @@ async function checkScreen(screen, { hand, turn = false, close = null }) {
     return `${what} scale ${fit.scale.toFixed(3)}, client ${fit.width.toFixed(1)} x ${fit.height.toFixed(1)}: counted ${count} and ${dropCount}`;
 }
 
+// What makes the page one to keep, read back from the served site: the
+// manifest as Chromium reads it and its icons' PNG sizes, the favicon and
+// description the page has before its program runs, and the site's size.
+async function checkKept(zorbel) {
+    const get = async name => {
+        const response = await fetch(new URL(name, zorbel.url));
+        check(response.ok, `${name || 'the page'} is not served: ${response.status}`);
+        return { type: response.headers.get('content-type'), bytes: Buffer.from(await response.arrayBuffer()) };
+    };
+    const checkPng = async (name, size) => {
+        const { type, bytes } = await get(name);
+        const signature = Buffer.from([0x89, 0x50, 0x4e, 0x47, 0x0d, 0x0a, 0x1a, 0x0a]);
+        const shape = bytes.subarray(0, 8).equals(signature) ? `${bytes.readUInt32BE(16)}x${bytes.readUInt32BE(20)}` : 'not a PNG';
+        check(type === 'image/png' && shape === size, `${name} is ${type}, ${shape}, not an image/png of ${size}`);
+    };
+
+    const html = (await get('')).bytes.toString();
+    const icon = /<link rel="icon" type="image\/png" sizes="(\d+x\d+)" href="([^"]+)">/.exec(html);
+    check(icon, 'the page names no PNG icon');
+    await checkPng(icon[2], icon[1]);
+    check(/<meta name="description" content="[^"]{50,}">/.test(html), 'the page has no description in its own language');
+    check(/<meta name="description" lang="en" content="[^"]{50,}">/.test(html), 'the page has no description in English');
+    check(html.includes('<meta name="theme-color" content="#000000">'), 'the page has no black theme colour');
+
+    const session = await zorbel.page.context().newCDPSession(zorbel.page);
+    const { url, errors, data } = await session.send('Page.getAppManifest');
+    check(url && errors.length === 0, `the manifest (${url}) reads with errors: ${errors.map(error => error.message).join('; ')}`);
+    const manifest = JSON.parse(data);
+    const want = {
+        name: 'Zorbel', short_name: 'Zorbel', lang: 'it', start_url: '.', scope: '.', display: 'standalone',
+        theme_color: '#000000', background_color: '#000000',
+    };
+    for (const [field, value] of Object.entries(want))
+        check(manifest[field] === value, `the manifest's ${field} is '${manifest[field]}', not '${value}'`);
+    check(/^Un pallone .{30,}/.test(manifest.description), `the manifest's description is '${manifest.description}'`);
+    const sizes = manifest.icons.map(icon => icon.sizes).join(' ');
+    check(sizes === '192x192 512x512', `the manifest's icons are ${sizes}, not 192x192 and 512x512`);
+    for (const icon of manifest.icons)
+        await checkPng(icon.src, icon.sizes);
+    // Only the test's private browser context keeps it off a home screen.
+    const { installabilityErrors } = await session.send('Page.getInstallabilityErrors');
+    const against = installabilityErrors.map(error => error.errorId).filter(id => id !== 'in-incognito');
+    check(against.length === 0, `Chromium would not install the page: ${against.join(', ')}`);
+
+    // Gzipped file by file, as a server sends them.
+    const files = fs.readdirSync(site);
+    const gzipped = files.reduce((sum, file) => sum + zlib.gzipSync(fs.readFileSync(path.join(site, file)), { level: 9 }).length, 0);
+    check(gzipped <= 100000, `the site is ${gzipped} bytes gzipped, more than 100 KB`);
+    return `${files.length} files, ${gzipped} bytes gzipped`;
+}
+
+// Waits up to `seconds` for `condition` in the page, a function that may
+// return a promise, to hold; says what it waited for otherwise.
+async function waitInPage(zorbel, seconds, what, condition) {
+    for (const until = Date.now() + seconds * 1000; !(await zorbel.page.evaluate(condition));) {
+        check(Date.now() < until, `${what} in ${seconds} s`);
+        await browser.sleep(100);
+    }
+}
+
+
 const mouse = zorbel => ({
     press: async (x, y) => { await zorbel.page.mouse.move(x, y); await zorbel.page.mouse.down(); },
     move: (x, y) => zorbel.page.mouse.move(x, y),
@@ -371,6 +438,54 @@ const groups = {
         said.push(await checkScreen({ width: 320, height: 480, ratio: 2, touch: true }, { hand: finger, close: { hand: finger, beside: 0 } }));
         return said.join('; ');
     },
+};
+
+// The startup drop of a visit, with its last cue played out.
+async function visit(zorbel, what) {
+    await zorbel.page.goto(zorbel.url);
+    await checkCount(zorbel, 0, what);
+    await browser.sleep(400);
+}
+
+groups.offline = async () => {
+    const zorbel = await browser.open(site, { autoplay: true });
+    const kept = await checkKept(zorbel);
+    await checkCount(zorbel, 0, 'the first visit');
+    await waitInPage(zorbel, 20, 'the service worker kept no copy of the site',
+        () => navigator.serviceWorker.getRegistration().then(found => Boolean(found && found.active)));
+    await browser.sleep(400);
+
+    // A new build, sealed as the build does: another page, so another worker.
+    // The files in the order the build gave them, so that only the page differs.
+    const worker = fs.readFileSync(path.join(site, 'sw.js'), 'utf8');
+    const files = JSON.parse(/^const files = (\[.*\]);$/m.exec(worker)[1]).filter(file => file !== './');
+    const page = path.join(site, 'index.html');
+    fs.writeFileSync(page, fs.readFileSync(page, 'utf8').replace('</body>', '<!-- the next build -->\n</body>'));
+    const web = path.join(__dirname, '..', '..', 'window', 'web');
+    childProcess.execFileSync('python3', [path.join(web, 'package_site.py'), site, path.join(work, 'next.zip'), '', path.join(web, 'sw.js.in'), ...files]);
+    await visit(zorbel, 'the visit after a new build');
+    await waitInPage(zorbel, 20, 'the new build was not kept beside the old one',
+        () => navigator.serviceWorker.getRegistration().then(found => Boolean(found.waiting)));
+
+    // Once no page of the old copy is open, the new one takes over alone.
+    await zorbel.page.goto('about:blank');
+    const copies = async () => {
+        const workers = zorbel.page.context().serviceWorkers();
+        return workers.length ? workers[workers.length - 1].evaluate(() => caches.keys()).catch(() => []) : [];
+    };
+    const name = /zorbel-[0-9a-f]+/.exec(fs.readFileSync(path.join(site, 'sw.js'), 'utf8'))[0];
+    for (const until = Date.now() + 20000; JSON.stringify(await copies()) !== JSON.stringify([name]);) {
+        check(Date.now() < until, `the copies kept are ${JSON.stringify(await copies())} 20 s after the old page went, not ${name} alone`);
+        await browser.sleep(100);
+    }
+
+    await zorbel.page.context().setOffline(true);
+    zorbel.stopServer();
+    await visit(zorbel, 'the visit with the network gone');
+    check((await zorbel.page.content()).includes('<!-- the next build -->'), 'with the network gone the page is the old build');
+    check(zorbel.errors.length === 0, `the page reported: ${zorbel.errors.join('; ')}`);
+    await zorbel.close();
+    return `${kept}; counted 1 to 10 kept, after a new build and offline, from the new build's copy`;
 };
 
 groups[group]().then(

@@ -8,18 +8,22 @@
 # keyboard and the close button (by a second finger too) work as on the
 # desktop, the back and forward buttons do nothing, and the ball and the
 # button carry their names. On phones and small windows the whole design
-# shows, scaled, and the drops count as the model predicts.
+# shows, scaled, and the drops count as the model predicts. The site unpacked
+# from ZIP is one to keep: its manifest and icons read back, and once visited
+# it plays with the network gone, from the copy of the newest build.
 #
-#   e2e_test.sh SITE NODE_MODULES PREDICT_DROP
+#   e2e_test.sh SITE NODE_MODULES ZIP PREDICT_DROP
 set -uo pipefail
 site=$1
 export NODE_PATH=$2
-predict=$3
+zip=$3
+predict=$4
 here=$(cd "$(dirname "$0")" && pwd)
 source "$here/../lib/window.sh"
 source "$here/../lib/pulse.sh"
 
-drive() { node "$here/e2e_test.cjs" "$site" "$work" "$1" "$predict" || fail "in Chromium ($1)"; }
+# Runs group $1 on the site, or on the one in folder $2.
+drive() { node "$here/e2e_test.cjs" "${2:-$site}" "$work" "$1" "$predict" || fail "in Chromium ($1)"; }
 
 [ -d "$NODE_PATH/playwright-core" ] || fail "no playwright-core in $NODE_PATH (npm ci there)"
 pulse_start pulseaudio || exit 1
@@ -42,7 +46,17 @@ heard=$(zorbel_cues "$work/gesture.raw")
 
 input=$(drive input) || exit 1
 screens=$(drive screens) || exit 1
+
+python3 -m zipfile -e "$zip" "$work/kept" && [ -f "$work/kept/index.html" ] || fail "no index.html at the root of $zip"
+pulse_record_start "$work/offline.raw" || exit 1
+offline=$(drive offline "$work/kept") || exit 1
+pulse_record_stop
+kept=$(zorbel_cues "$work/offline.raw")
+[[ "$kept" =~ ^R( B){10}( R( B){10}){2}$ ]] ||
+    fail "heard '$kept' over three visits, the last offline: expected one release and ten bounces in each"
+
 echo "$startup; heard $ZORBEL_CUES"
 echo "$gesture; heard $heard in all"
 echo "$input"
 echo "$screens"
+echo "$offline; heard $kept"
