@@ -21,7 +21,8 @@ const { chromium } = require('playwright-core');
 const viewport = { width: 608, height: 428 };
 const types = {
     '.html': 'text/html', '.js': 'text/javascript', '.wasm': 'application/wasm',
-    '.webmanifest': 'application/manifest+json', '.png': 'image/png',
+    '.webmanifest': 'application/manifest+json', '.png': 'image/png', '.bmp': 'image/bmp',
+    '.ico': 'image/x-icon', '.cur': 'image/x-icon',
 };
 
 function serve(site) {

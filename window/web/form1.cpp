@@ -1,16 +1,11 @@
 #include "form1.h"
 
 #include "design.h"
-#include "embeddedfiles.h"
 #include "fatalerror.h"
 
 #include <emscripten/emscripten.h>
 
-#include <string_view>
 
-EM_JS(void, zorbel_addPicture, (const char *name, const std::uint8_t *bytes, int length), {
-    zorbelPage.picture(UTF8ToString(name), HEAPU8.slice(bytes, bytes + length));
-});
 EM_JS(void, zorbel_startPage, (int width, int height), { zorbelPage.start(width, height); });
 EM_JS(void, zorbel_createBall, (int width, int height, const char *name, const char *description), {
     zorbelPage.createBall(width, height, UTF8ToString(name), UTF8ToString(description));
@@ -32,8 +27,6 @@ EM_JS(void, zorbel_endPage, (), { zorbelPage.end(); });
 namespace zorbel {
 namespace {
 
-constexpr std::string_view picturePrefix = "pictures/";
-
 // The smallest square, in CSS pixels, that the close button takes a tap on,
 // at any scale: the size a finger can hit (WCAG 2.5.8).
 constexpr int touchTarget = 24;
@@ -51,21 +44,10 @@ std::string cssFont(double pointSize)
     return std::to_string(design::labelFontWeight) + " " + std::to_string(pointSize) + "pt " + fontFamilies;
 }
 
-void addPictures()
-{
-    for (const assets::EmbeddedFile &file : assets::embeddedFiles()) {
-        if (!file.name.starts_with(picturePrefix))
-            continue;
-        const std::string name(file.name.substr(picturePrefix.size()));
-        zorbel_addPicture(name.c_str(), file.bytes.data(), static_cast<int>(file.bytes.size()));
-    }
-}
-
 } // namespace
 
 Form1::Page::Page()
 {
-    addPictures();
     zorbel_startPage(design::clientSize.width, design::clientSize.height);
     zorbel_createBall(design::picBounce.width, design::picBounce.height, design::ballName, design::ballDescription);
     const double pointSize = design::fittingPointSize(

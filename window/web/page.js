@@ -1,8 +1,9 @@
-// The page's side of the browser build (window/web): the viewport is the
-// window's client area, and the ball, the instruction line and the close
-// button are elements placed on it. The pictures come from the program as
-// bytes and are shown through blob URLs. Pointer events on the ball and
-// clicks on the button go back to the program.
+// The page's side of the browser build (window/web), inlined into the page:
+// the viewport is the window's client area, and the ball, the instruction
+// line and the close button are elements placed on it. The pictures are
+// files of the site. Pointer events on the ball and clicks on the button go
+// back to the program. Before the program has loaded, the page already shows
+// the ball where the program starts it.
 //
 // A viewport smaller than the design's client area in either direction shows
 // all of it scaled down, as a display scale does on the desktop: the elements
@@ -10,7 +11,6 @@
 // viewport in those pixels, as tall or as wide as the screen's shape makes it.
 var zorbelPage = {
     elements: [], // the ball, the label and the button, in PageElement order
-    pictures: {}, // blob URLs by file name
     pointer: null, // the pointer whose press holds the ball
     last: { x: 0, y: 0, shift: 0 }, // where that pointer was last seen on the ball
     kinds: { press: 0, move: 1, release: 2, lost: 3 },
@@ -23,14 +23,8 @@ var zorbelPage = {
     // events, so the pointer events are where the page says no.
     historyEvents: ['pointerdown', 'pointerup', 'mousedown', 'mouseup', 'auxclick'],
 
-    picture(name, bytes) {
-        const types = { bmp: 'image/bmp', png: 'image/png', ico: 'image/x-icon', cur: 'image/x-icon' };
-        const type = types[name.split('.').pop()] || 'application/octet-stream';
-        this.pictures[name] = URL.createObjectURL(new Blob([bytes], { type: type }));
-    },
-
     handCursor() {
-        return 'url(' + this.pictures['hand.cur'] + ') 5 0, pointer';
+        return 'url(hand.cur) 5 0, pointer';
     },
 
     // Device pixels per design pixel.
@@ -40,7 +34,7 @@ var zorbelPage = {
 
     // The double-size art where a design pixel is two device pixels or more.
     art(name, name2x) {
-        return this.devicePixelsPerPixel() >= 2 ? this.pictures[name2x] : this.pictures[name];
+        return this.devicePixelsPerPixel() >= 2 ? name2x : name;
     },
 
     // Each element is known to the page by its name in the window.
@@ -56,7 +50,25 @@ var zorbelPage = {
         return element;
     },
 
+    // Run by the page as it loads: the stage at the design's scale, with the
+    // ball on it where the program will start it, so that the first frame
+    // shows it; the program takes it over as its own.
+    prepare(designWidth, designHeight, ball) {
+        this.design = { width: designWidth, height: designHeight };
+        this.stage = document.createElement('div');
+        Object.assign(this.stage.style, { position: 'fixed', left: '0', top: '0', transformOrigin: '0 0' });
+        document.body.appendChild(this.stage);
+        this.fit();
+        if (ball) {
+            this.element('img', 'picBounce', ball.width, ball.height, { visibility: 'visible' });
+            this.place(0, ball.left, ball.top);
+            this.showArt();
+        }
+    },
+
     start(designWidth, designHeight) {
+        if (!this.stage)
+            this.prepare(designWidth, designHeight, null);
         // Nothing of the browser's own takes a gesture on the page: no
         // scrolling, zoom or pull-to-refresh by touch, no menu on a long
         // press, no text selection, and the mouse's back and forward buttons
@@ -79,12 +91,7 @@ var zorbelPage = {
         window.addEventListener('blur', this.onLeave);
         document.addEventListener('visibilitychange', this.onHidden);
         window.addEventListener('resize', this.onResize);
-
-        this.design = { width: designWidth, height: designHeight };
-        this.stage = document.createElement('div');
-        Object.assign(this.stage.style, { position: 'fixed', left: '0', top: '0', transformOrigin: '0 0' });
-        document.body.appendChild(this.stage);
-        this.fit();
+        this.fit(); // the viewport may have changed since the page prepared it
     },
 
     // The scale at which the whole design fits the viewport, never above 1,
@@ -112,7 +119,10 @@ var zorbelPage = {
     },
 
     createBall(width, height, name, description) {
-        const ball = this.element('img', 'picBounce', width, height, { cursor: this.handCursor(), zIndex: '2', outline: 'none' });
+        const prepared = this.elements[0];
+        const ball = prepared || this.element('img', 'picBounce', width, height, {});
+        // On a layer of its own: the compositor moves it, nothing is painted again.
+        Object.assign(ball.style, { cursor: this.handCursor(), zIndex: '2', outline: 'none', willChange: 'transform' });
         ball.alt = name;
         ball.setAttribute('aria-description', description);
         ball.tabIndex = 0;
@@ -265,9 +275,6 @@ var zorbelPage = {
         window.removeEventListener('blur', this.onLeave);
         document.removeEventListener('visibilitychange', this.onHidden);
         window.removeEventListener('resize', this.onResize);
-        for (const name in this.pictures)
-            URL.revokeObjectURL(this.pictures[name]);
-        this.pictures = {};
         // Closes a window that the page's own link opened; elsewhere the
         // browser refuses, and the black page stays.
         window.close();
