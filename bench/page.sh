@@ -31,7 +31,7 @@ install_missing "${packages[@]}"
 webbuild=${ZORBEL_BENCH_WEB_BUILD:-$top/build-bench-web}
 cmake -S "$top" -B "$webbuild" -G Ninja -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=ON -DZORBEL_BENCH=ON \
     -DCMAKE_TOOLCHAIN_FILE="$top/cmake/toolchains/emscripten.cmake" >/dev/null
-cmake --build "$webbuild" --parallel 2 --target Zorbel zorbel_playwright zorbel_lighthouse
+cmake --build "$webbuild" --parallel 2 --target Zorbel zorbel_site zorbel_playwright zorbel_lighthouse
 
 source "$top/tests/lib/pulse.sh"
 pulse_start pulseaudio >/dev/null
