@@ -13,7 +13,7 @@
 # was given and nothing in place of those it was not; and so do those of a
 # tree that cmake ($4, with the options after it) configures with test
 # addresses, which both store validators accept, appstream-util's strict one
-# included.
+# included; that tree is dated by the SOURCE_DATE_EPOCH it is given.
 # Needs dpkg-dev, file, lintian, man-db, desktop-file-utils, appstream,
 # appstream-util, xvfb, xdotool, x11-utils, ImageMagick and Python 3.
 set -uo pipefail
@@ -103,14 +103,16 @@ cached() { sed -n "s/^$1:[A-Z]*=//p" "$build/CMakeCache.txt"; }
 check_listings "$usr/share/metainfo/$id.metainfo.xml" "$(field Homepage)" \
     "$(cached ZORBEL_HOMEPAGE_URL)" "$(cached ZORBEL_BUGTRACKER_URL)" "$(cached ZORBEL_SCREENSHOTS_URL)"
 # Addresses with what XML and CMake's lists take otherwise, and a base
-# ending in a slash.
+# ending in a slash; and a SOURCE_DATE_EPOCH, which wins over the changelog.
 listed=$work/listed
 homepage=https://zorbel.example.org/
 bugtracker='https://bugs.example.org/zorbel/new?labels=bug&title=a;b'
 screenshots=https://media.example.org/zorbel/
-"$cmake" -S "$source" -B "$listed" "$@" -DBUILD_TESTING=OFF -DZORBEL_HOMEPAGE_URL=$homepage \
-    "-DZORBEL_BUGTRACKER_URL=$bugtracker" -DZORBEL_SCREENSHOTS_URL=$screenshots >"$work/cmake.log" 2>&1 ||
-    { cat "$work/cmake.log" >&2; fail "cmake cannot configure a tree with release addresses"; }
+SOURCE_DATE_EPOCH=1700000000 "$cmake" -S "$source" -B "$listed" "$@" -DBUILD_TESTING=OFF \
+    -DZORBEL_HOMEPAGE_URL=$homepage "-DZORBEL_BUGTRACKER_URL=$bugtracker" -DZORBEL_SCREENSHOTS_URL=$screenshots \
+    >"$work/cmake.log" 2>&1 || { cat "$work/cmake.log" >&2; fail "cmake cannot configure a tree with release addresses"; }
+[ "$(packed ZORBEL_SOURCE_DATE_EPOCH "$listed")" = 1700000000 ] ||
+    fail "configured with SOURCE_DATE_EPOCH=1700000000, the packages are dated $(packed ZORBEL_SOURCE_DATE_EPOCH "$listed")"
 metainfo=$listed/desktop/$id.metainfo.xml
 check_listings "$metainfo" "$(packed DEBIAN_PACKAGE_HOMEPAGE "$listed")" $homepage "$bugtracker" $screenshots
 report=$(appstream-util validate-strict --nonet "$metainfo" 2>&1) || fail "appstream-util: $report"
