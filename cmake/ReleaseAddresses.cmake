@@ -11,4 +11,10 @@ foreach(address ZORBEL_HOMEPAGE_URL ZORBEL_BUGTRACKER_URL ZORBEL_SCREENSHOTS_URL
         set(${address} "$ENV{${address}}")
     endif()
     set(${address} "${${address}}" CACHE STRING "Release address (empty: not published)")
+    # Written as they are into XML, Debian's control file and the installer:
+    # a web address of the characters a URL may hold, and so nothing that
+    # ends a line, a field or an element there.
+    if(NOT ${address} STREQUAL "" AND NOT ${address} MATCHES "^https?://[-A-Za-z0-9._~:/?#@!$&'()*+,;=%]+$")
+        message(FATAL_ERROR "${address} is not an http or https address: \"${${address}}\"")
+    endif()
 endforeach()

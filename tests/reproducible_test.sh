@@ -3,8 +3,10 @@
 # give the same bytes: the program and each package of the build folder
 # BUILD, against a second copy of SOURCE built in a folder of its own with
 # the configure options BUILD's cache holds (so that a tree configured before
-# its toolchain file changed is still compared with itself). That copy builds
-# only TARGETS, what the packages hold. Prints the SHA-256 of each.
+# its toolchain file changed is still compared with itself). That copy is a
+# release tarball's: `git archive` of the commit, with no history to take a
+# date from. It builds only TARGETS, what the packages hold. Prints the
+# SHA-256 of each.
 # Usage: reproducible_test.sh SOURCE BUILD PROGRAM TARGETS GENERATORS CMAKE_ARGS...
 #   PROGRAM: the program's path in a build folder; TARGETS and GENERATORS
 #   (for cpack) separated by commas; SOURCE in CMAKE_ARGS names the copy there.
@@ -21,21 +23,30 @@ quietly() {
     "$@" >"$work/step.log" 2>&1 || { cat "$work/step.log" >&2; fail "$* failed"; }
 }
 
-# A clone at the same commit (and so the same dates), with the uncommitted
-# changes of SOURCE copied over it: what BUILD was built from.
+# The commit's tarball, with the uncommitted changes of SOURCE copied over
+# it: what BUILD was built from.
 copy=$work/elsewhere/zorbel
-quietly git clone --quiet --no-checkout "$source" "$copy"
-quietly git -C "$copy" checkout --quiet "$(git -C "$source" rev-parse HEAD)"
+mkdir -p "$copy"
+git -C "$source" archive --format=tar HEAD >"$work/release.tar" || fail "git archive failed"
+tar -C "$copy" -xf "$work/release.tar"
 (cd "$source" && { git diff -z --name-only --diff-filter=d HEAD && git ls-files -z --others --exclude-standard; }) |
     tar -C "$source" --null -T - -c | tar -C "$copy" -x
 (cd "$source" && git diff -z --name-only --diff-filter=D HEAD) | (cd "$copy" && xargs -0r rm -f)
+# Nor any repository around it that git could find in its place.
+export GIT_CEILING_DIRECTORIES=$work
 
 again=$copy/$(basename "$build")
-# The dates BUILD packs with, should a commit have come since it was configured.
-epoch=
-[ -z "$generators" ] ||
-    epoch=$(sed -n 's/^set(CPACK_ZORBEL_SOURCE_DATE_EPOCH "\([0-9]*\)")$/\1/p' "$build/CPackConfig.cmake")
-SOURCE_DATE_EPOCH=${epoch:-${SOURCE_DATE_EPOCH:-}} quietly cmake -S "$copy" -B "$again" "${@//$source/$copy}" -DBUILD_TESTING=OFF
+# The copy finds its dates as BUILD did: in the changelog, or in the
+# SOURCE_DATE_EPOCH that BUILD was configured with.
+packed() {
+    [ ! -f "$build/CPackConfig.cmake" ] ||
+        sed -n "s/^set(CPACK_ZORBEL_SOURCE_DATE_$1 \"\(.*\)\")\$/\1/p" "$build/CPackConfig.cmake"
+}
+if [ "$(packed FROM)" = SOURCE_DATE_EPOCH ]; then
+    SOURCE_DATE_EPOCH=$(packed EPOCH) quietly cmake -S "$copy" -B "$again" "${@//$source/$copy}" -DBUILD_TESTING=OFF
+else
+    quietly env -u SOURCE_DATE_EPOCH cmake -S "$copy" -B "$again" "${@//$source/$copy}" -DBUILD_TESTING=OFF
+fi
 quietly cmake --build "$again" --parallel 2 --target "${targets[@]}"
 for tree in "$build" "$again"; do
     [ -n "$generators" ] || break

@@ -29,7 +29,7 @@ if [ "$mode" = test ]; then
         googletest libgtest-dev python3
         xvfb xdotool x11-utils imagemagick i3-wm openbox
         pulseaudio pulseaudio-utils pipewire pipewire-pulse wireplumber dbus-daemon
-        dpkg-dev file lintian man-db desktop-file-utils appstream weston
+        dpkg-dev file lintian man-db desktop-file-utils appstream appstream-util weston
         devscripts clang libclang-rt-14-dev
         g++-multilib qemu-user
     )

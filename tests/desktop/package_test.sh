@@ -1,19 +1,29 @@
 #!/usr/bin/env bash
 # The Debian package that cpack ($1) makes from the build ($2), for version
 # $3: its control fields, and no codec package among what apt would install
-# with it on an empty system; no error or warning from lintian; a tree that
-# desktop-file-validate and appstreamcli accept, with icons of the sizes their
-# folders name, a manual page in English and Italian for both command names
-# and a changelog whose newest entry is this version; and a game whose desktop
-# entry's command starts it under X with the window class the entry names,
-# that leaves an ignored SIGHUP ignored and ends on SIGTERM with status 0.
-# Needs dpkg-dev, file, lintian, man-db, desktop-file-utils, appstream, xvfb,
-# xdotool, x11-utils and ImageMagick.
+# with it on an empty system; no error or warning from lintian; every file
+# dated as the build says, which is the newest changelog entry's date unless
+# SOURCE_DATE_EPOCH was given; a tree that desktop-file-validate and
+# appstreamcli accept, with icons of the sizes their folders name, a manual
+# page in English and Italian for both command names and a changelog whose
+# newest entry is this version; and a game whose desktop entry's command
+# starts it under X with the window class the entry names, that leaves an
+# ignored SIGHUP ignored and ends on SIGTERM with status 0.
+# The listings (metainfo and Homepage) carry the release addresses the build
+# was given and nothing in place of those it was not; and so do those of a
+# tree that cmake ($4, with the options after it) configures with test
+# addresses, which both store validators accept, appstream-util's strict one
+# included; that tree is dated by the SOURCE_DATE_EPOCH it is given.
+# Needs dpkg-dev, file, lintian, man-db, desktop-file-utils, appstream,
+# appstream-util, xvfb, xdotool, x11-utils, ImageMagick and Python 3.
 set -uo pipefail
 cpack=$1
 build=$2
 version=$3
+cmake=$4
+shift 4
 here=$(cd "$(dirname "$0")" && pwd)
+source=$(cd "$here/../.." && pwd)
 source "$here/../lib/xvfb.sh"
 source "$here/../lib/window.sh"
 
@@ -62,7 +72,51 @@ done
 report=$(desktop-file-validate "$desktop" 2>&1) || fail "desktop-file-validate: $report"
 [ -z "$report" ] || fail "desktop-file-validate: $report"
 # Pedantic notes (P:) are allowed: they include the capital in the id.
-report=$(appstreamcli validate-tree --no-net "$work/root" 2>&1) || fail "appstreamcli: $report"
+report=$(appstreamcli validate-tree --pedantic --no-net "$work/root" 2>&1) || fail "appstreamcli: $report"
+! grep -q '^[EWI]:' <<<"$report" || fail "appstreamcli: $report"
+
+# The build's dates, from CPack's configuration, on every file and the control data.
+packed() { sed -n "s/^set(CPACK_$1 \"\\(.*\\)\")\$/\\1/p" "$2/CPackConfig.cmake"; }
+epoch=$(packed ZORBEL_SOURCE_DATE_EPOCH "$build")
+if [ "$(packed ZORBEL_SOURCE_DATE_FROM "$build")" = desktop/changelog ]; then
+    released=$(dpkg-parsechangelog -l "$source/desktop/changelog" -S Timestamp)
+    [ "$epoch" = "$released" ] || fail "the packages are dated $epoch, the newest changelog entry $released"
+fi
+dates=$({ dpkg-deb --fsys-tarfile "$deb" && dpkg-deb --ctrl-tarfile "$deb"; } |
+    TZ=UTC tar -t -v --full-time -f - | awk '{ print $4 " " $5 }' | sort -u)
+[ "$dates" = "$(date -u -d "@$epoch" '+%F %T')" ] || fail "the package's files are dated, not $epoch:"$'\n'"$dates"
+
+# What metainfo $1 and Homepage $2 say of the release addresses, against
+# homepage $3, bug tracker $4 and screenshots' base $5: each one given
+# there, with the startup screenshot's size and a caption in English and
+# one in Italian, and nothing for one left empty.
+check_listings() {
+    local found expected="homepage: $3
+bugtracker: $4
+screenshot: ${5:+${5%/}/screenshot.png $(identify -format '%wx%h' "$source/docs/screenshot.png")}
+Homepage: $3"
+    found=$(python3 "$here/listings.py" "$1") || fail "cannot read $1"
+    found+=$'\n'"Homepage: $2"
+    [ "$found" = "$expected" ] || fail "the listings read"$'\n'"$found"$'\n'"not"$'\n'"$expected"
+}
+cached() { sed -n "s/^$1:[A-Z]*=//p" "$build/CMakeCache.txt"; }
+check_listings "$usr/share/metainfo/$id.metainfo.xml" "$(field Homepage)" \
+    "$(cached ZORBEL_HOMEPAGE_URL)" "$(cached ZORBEL_BUGTRACKER_URL)" "$(cached ZORBEL_SCREENSHOTS_URL)"
+# Addresses with what XML and CMake's lists take otherwise, and a base
+# ending in a slash; and a SOURCE_DATE_EPOCH, which wins over the changelog.
+listed=$work/listed
+homepage=https://zorbel.example.org/
+bugtracker='https://bugs.example.org/zorbel/new?labels=bug&title=a;b'
+screenshots=https://media.example.org/zorbel/
+SOURCE_DATE_EPOCH=1700000000 "$cmake" -S "$source" -B "$listed" "$@" -DBUILD_TESTING=OFF \
+    -DZORBEL_HOMEPAGE_URL=$homepage "-DZORBEL_BUGTRACKER_URL=$bugtracker" -DZORBEL_SCREENSHOTS_URL=$screenshots \
+    >"$work/cmake.log" 2>&1 || { cat "$work/cmake.log" >&2; fail "cmake cannot configure a tree with release addresses"; }
+[ "$(packed ZORBEL_SOURCE_DATE_EPOCH "$listed")" = 1700000000 ] ||
+    fail "configured with SOURCE_DATE_EPOCH=1700000000, the packages are dated $(packed ZORBEL_SOURCE_DATE_EPOCH "$listed")"
+metainfo=$listed/desktop/$id.metainfo.xml
+check_listings "$metainfo" "$(packed DEBIAN_PACKAGE_HOMEPAGE "$listed")" $homepage "$bugtracker" $screenshots
+report=$(appstream-util validate-strict --nonet "$metainfo" 2>&1) || fail "appstream-util: $report"
+report=$(appstreamcli validate --pedantic --no-net "$metainfo" 2>&1) || fail "appstreamcli: $report"
 ! grep -q '^[EWI]:' <<<"$report" || fail "appstreamcli: $report"
 newest=$(grep -o '<release version="[^"]*"' "$usr/share/metainfo/$id.metainfo.xml" | head -n 1 | cut -d'"' -f2)
 [ "$newest" = "$version" ] || fail "the newest release in the metainfo is '$newest', the package is $version"
