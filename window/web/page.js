@@ -16,6 +16,7 @@ var zorbelPage = {
     kinds: { press: 0, move: 1, release: 2, lost: 3 },
     design: { width: 0, height: 0 }, // the client area the design is laid out for
     scale: 1, // CSS pixels per design pixel
+    client: { width: 0, height: 0 }, // the client area in design pixels, as of the last fit
     stage: null,
     // The back and forward buttons: the browser would leave the page on them.
     historyButtons: [3, 4],
@@ -52,18 +53,32 @@ var zorbelPage = {
 
     // Run by the page as it loads: the stage at the design's scale, with the
     // ball on it where the program will start it, so that the first frame
-    // shows it; the program takes it over as its own.
-    prepare(designWidth, designHeight, ball) {
+    // shows it; the program takes it over as its own. The program's script
+    // starts once that frame is on screen, or at once without a ball.
+    prepare(designWidth, designHeight, ball, script) {
         this.design = { width: designWidth, height: designHeight };
         this.stage = document.createElement('div');
         Object.assign(this.stage.style, { position: 'fixed', left: '0', top: '0', transformOrigin: '0 0' });
         document.body.appendChild(this.stage);
         this.fit();
+        let shown = Promise.resolve();
         if (ball) {
-            this.element('img', 'picBounce', ball.width, ball.height, { visibility: 'visible' });
+            const image = this.element('img', 'picBounce', ball.width, ball.height, { visibility: 'visible' });
             this.place(0, ball.left, ball.top);
             this.showArt();
+            // A hidden page draws no frame: it starts the program anyway.
+            const drawn = resolve => {
+                requestAnimationFrame(() => setTimeout(resolve));
+                setTimeout(resolve, 100);
+            };
+            shown = image.decode().catch(() => {}).then(() => new Promise(drawn));
         }
+        if (script)
+            shown.then(() => {
+                const program = document.createElement('script');
+                program.src = script;
+                document.body.appendChild(program);
+            });
     },
 
     start(designWidth, designHeight) {
@@ -101,21 +116,26 @@ var zorbelPage = {
         const width = root.clientWidth;
         const height = root.clientHeight;
         this.scale = Math.min(1, width / this.design.width, height / this.design.height) || 1;
+        // Kept, so that the ticks read no layout.
+        this.client = { width: width / this.scale, height: height / this.scale };
         Object.assign(this.stage.style, {
-            width: width / this.scale + 'px', height: height / this.scale + 'px',
+            width: this.client.width + 'px', height: this.client.height + 'px',
             transform: this.scale === 1 ? '' : 'scale(' + this.scale + ')',
         });
         root.style.setProperty('--zorbel-scale', this.scale);
         this.showArt();
     },
 
-    // The pictures for the pixel density the stage now has.
+    // The pictures for the pixel density the stage now has; a picture that
+    // stays is not set again.
     showArt() {
         const [ball, , button] = this.elements;
-        if (ball)
-            ball.src = this.art('ball.bmp', 'ball@2x.png');
-        if (button)
-            button.firstChild.src = this.art('close.ico', 'close@2x.png');
+        const show = (image, name) => {
+            if (image && image.getAttribute('src') !== name)
+                image.src = name;
+        };
+        show(ball, this.art('ball.bmp', 'ball@2x.png'));
+        show(button && button.firstChild, this.art('close.ico', 'close@2x.png'));
     },
 
     createBall(width, height, name, description) {
@@ -218,7 +238,8 @@ var zorbelPage = {
 
     // The width in CSS pixels of the text in this CSS font.
     textWidth(font, text) {
-        const context = document.createElement('canvas').getContext('2d');
+        this.measure = this.measure || document.createElement('canvas').getContext('2d');
+        const context = this.measure;
         context.font = font;
         return context.measureText(text).width;
     },
@@ -232,11 +253,11 @@ var zorbelPage = {
     },
 
     clientWidth() {
-        return document.documentElement.clientWidth / this.scale;
+        return this.client.width;
     },
 
     clientHeight() {
-        return document.documentElement.clientHeight / this.scale;
+        return this.client.height;
     },
 
     deliver(kind, button, held, event) {
