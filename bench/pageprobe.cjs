@@ -29,6 +29,10 @@
 // drop_cpu_percent      CPU of all Chromium's processes over that time, in %
 //                       of one core
 // renderer_cpu_percent  the same for the page's renderer alone
+// steady_cpu_percent, steady_renderer_cpu_percent
+//                       the same from the third contact to the tenth: apart
+//                       from the browser's own start, which the first frame
+//                       of a quick page still falls in
 // idle_cpu_percent      all processes, at rest for --rest-for seconds
 //                       (default 4) a second after the drop, before any
 //                       gesture (with --rest)
@@ -201,6 +205,18 @@ function siteSize(site) {
     return { site_bytes: raw, site_gzip_bytes: gzipped };
 }
 
+// Until the title counts `count` contacts or more: a poll may miss the
+// title's passing through `count` itself on a busy machine.
+async function countsFrom(opened, count, seconds) {
+    const until = Date.now() + seconds * 1000;
+    let now;
+    while (!(Number(now = await opened.title()) >= count)) {
+        if (Date.now() > until)
+            throw new Error(`the title is '${now}' after ${seconds} s, not ${count} contacts or more`);
+        await browser.sleep(20);
+    }
+}
+
 // One visit: the figures of one page, as key=value pairs.
 async function visit(site, { rest, restWait, restFor, ticksFile, autoplay }) {
     const figures = {};
@@ -209,11 +225,15 @@ async function visit(site, { rest, restWait, restFor, ticksFile, autoplay }) {
         const read = await reader(opened.page);
         figures.frame_ms = (await read('window.zorbelFrame', 30, 'frame with the ball')).toFixed(2);
         const start = mark();
+        await countsFrom(opened, 3, 30);
+        const steady = mark();
         await opened.waitTitle('10', 30);
         const end = mark();
         figures.drop_wall_ms = (Number(end.wall - start.wall) / 1e6).toFixed(2);
         figures.drop_cpu_percent = percent(start, end, 'all');
         figures.renderer_cpu_percent = percent(start, end, 'renderer');
+        figures.steady_cpu_percent = percent(steady, end, 'all');
+        figures.steady_renderer_cpu_percent = percent(steady, end, 'renderer');
         if (rest) {
             // The ball's timer stops a tick after it comes to rest.
             await browser.sleep(1000);
