@@ -8,16 +8,16 @@
 //
 // SITE is the folder of the built site, served as it is from 127.0.0.1; the
 // floor page is served from a folder of its own, with the ball's pictures
-// from assets/ beside it. --runs: N
-// rounds (default 1), each of them opening Zorbel and the floor page once,
-// in the order ABBA BAAB... so neither always goes first; --from: the first
-// is round R (default 1), for a caller that runs one round at a time. --rest:
-// in rounds 1 to N (default 0) also the CPU at rest, before and after a click on the
-// ball. --ticks: the ticks of Zorbel's interval timers during the drop go to
-// PREFIX.ROUND, one "NS TIMER" line each, as bench/ticktrace.cpp writes
-// them; only tmrAnimate runs in the startup drop. --autoplay: the page may
-// play sound before any gesture (its cues then sound in the startup drop); by
-// default it may not, as for a visitor.
+// from assets/ beside it. --runs: N rounds (default 1), each of them opening
+// Zorbel and the floor page once, in the order ABBA BAAB... so neither always
+// goes first; --from: the first is round R (default 1), for a caller that
+// runs one round at a time. --rest: in rounds 1 to N (default 0) also the CPU
+// at rest, before and after a click on the ball. --ticks: the ticks of
+// Zorbel's interval timers during the drop go to PREFIX.ROUND, one "NS TIMER"
+// line each, as bench/ticktrace.cpp writes them; only tmrAnimate runs in the
+// startup drop. --autoplay: the page may play sound before any gesture (its
+// cues then sound in the startup drop); by default it may not, as for a
+// visitor.
 //
 // Prints one line per page opened, "who=page ..." for Zorbel and
 // "who=page_bare ..." for the floor page, of key=value figures:
@@ -191,16 +191,21 @@ function bareSite() {
     return folder;
 }
 
+// Every file of the site, in subfolders too.
 function siteSize(site) {
     let raw = 0;
     let gzipped = 0;
-    for (const name of fs.readdirSync(site)) {
-        const file = path.join(site, name);
-        if (!fs.statSync(file).isFile())
-            continue;
-        const bytes = fs.readFileSync(file);
-        raw += bytes.length;
-        gzipped += zlib.gzipSync(bytes, { level: 9 }).length;
+    for (const entry of fs.readdirSync(site, { withFileTypes: true })) {
+        const file = path.join(site, entry.name);
+        if (entry.isDirectory()) {
+            const inside = siteSize(file);
+            raw += inside.site_bytes;
+            gzipped += inside.site_gzip_bytes;
+        } else if (entry.isFile()) {
+            const bytes = fs.readFileSync(file);
+            raw += bytes.length;
+            gzipped += zlib.gzipSync(bytes, { level: 9 }).length;
+        }
     }
     return { site_bytes: raw, site_gzip_bytes: gzipped };
 }
