@@ -166,7 +166,8 @@ def page_table(runs):
     activated = sum(1 for who in ('page', 'page_bare') for run in runs.get(who, []) if run.get('activated') == '1')
     page = runs.get('page', [{}])[-1]
     rows = [
-        both(f'navigation → first frame with the ball (ms; {len(zorbel)} and {plural(len(bare), "visit")})', 'frame_ms', 0, ratio),
+        both('navigation → first frame with the ball (ms; ' + (f'{plural(len(zorbel), "visit")} each)' if len(zorbel) == len(bare)
+                                                          else f'{len(zorbel)} and {plural(len(bare), "visit")})'), 'frame_ms', 0, ratio),
         both('CPU during the startup drop (% of one core) ¹', 'drop_cpu_percent'),
         both("… the page's renderer alone (%)", 'renderer_cpu_percent'),
         both('… from the 3rd contact to the 10th (%) ¹', 'steady_cpu_percent'),
