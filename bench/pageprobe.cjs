@@ -8,16 +8,16 @@
 //
 // SITE is the folder of the built site, served as it is from 127.0.0.1; the
 // floor page is served from a folder of its own, with the ball's pictures
-// from assets/ beside it. --runs: N
-// rounds (default 1), each of them opening Zorbel and the floor page once,
-// in the order ABBA BAAB... so neither always goes first; --from: the first
-// is round R (default 1), for a caller that runs one round at a time. --rest:
-// in rounds 1 to N (default 0) also the CPU at rest, before and after a click on the
-// ball. --ticks: the ticks of Zorbel's interval timers during the drop go to
-// PREFIX.ROUND, one "NS TIMER" line each, as bench/ticktrace.cpp writes
-// them; only tmrAnimate runs in the startup drop. --autoplay: the page may
-// play sound before any gesture (its cues then sound in the startup drop); by
-// default it may not, as for a visitor.
+// from assets/ beside it. --runs: N rounds (default 1), each of them opening
+// Zorbel and the floor page once, in the order ABBA BAAB... so neither always
+// goes first; --from: the first is round R (default 1), for a caller that
+// runs one round at a time. --rest: in rounds 1 to N (default 0) also the CPU
+// at rest, before and after a click on the ball. --ticks: the ticks of
+// Zorbel's interval timers during the drop go to PREFIX.ROUND, one "NS TIMER"
+// line each, as bench/ticktrace.cpp writes them; only tmrAnimate runs in the
+// startup drop. --autoplay: the page may play sound before any gesture (its
+// cues then sound in the startup drop); by default it may not, as for a
+// visitor.
 //
 // Prints one line per page opened, "who=page ..." for Zorbel and
 // "who=page_bare ..." for the floor page, of key=value figures:
@@ -29,6 +29,10 @@
 // drop_cpu_percent      CPU of all Chromium's processes over that time, in %
 //                       of one core
 // renderer_cpu_percent  the same for the page's renderer alone
+// steady_cpu_percent, steady_renderer_cpu_percent
+//                       the same from the third contact to the tenth: apart
+//                       from the browser's own start, which the first frame
+//                       of a quick page still falls in
 // idle_cpu_percent      all processes, at rest for --rest-for seconds
 //                       (default 4) a second after the drop, before any
 //                       gesture (with --rest)
@@ -187,18 +191,35 @@ function bareSite() {
     return folder;
 }
 
+// Every file of the site, in subfolders too.
 function siteSize(site) {
     let raw = 0;
     let gzipped = 0;
-    for (const name of fs.readdirSync(site)) {
-        const file = path.join(site, name);
-        if (!fs.statSync(file).isFile())
-            continue;
-        const bytes = fs.readFileSync(file);
-        raw += bytes.length;
-        gzipped += zlib.gzipSync(bytes, { level: 9 }).length;
+    for (const entry of fs.readdirSync(site, { withFileTypes: true })) {
+        const file = path.join(site, entry.name);
+        if (entry.isDirectory()) {
+            const inside = siteSize(file);
+            raw += inside.site_bytes;
+            gzipped += inside.site_gzip_bytes;
+        } else if (entry.isFile()) {
+            const bytes = fs.readFileSync(file);
+            raw += bytes.length;
+            gzipped += zlib.gzipSync(bytes, { level: 9 }).length;
+        }
     }
     return { site_bytes: raw, site_gzip_bytes: gzipped };
+}
+
+// Until the title counts `count` contacts or more: a poll may miss the
+// title's passing through `count` itself on a busy machine.
+async function countsFrom(opened, count, seconds) {
+    const until = Date.now() + seconds * 1000;
+    let now;
+    while (!(Number(now = await opened.title()) >= count)) {
+        if (Date.now() > until)
+            throw new Error(`the title is '${now}' after ${seconds} s, not ${count} contacts or more`);
+        await browser.sleep(20);
+    }
 }
 
 // One visit: the figures of one page, as key=value pairs.
@@ -209,11 +230,15 @@ async function visit(site, { rest, restWait, restFor, ticksFile, autoplay }) {
         const read = await reader(opened.page);
         figures.frame_ms = (await read('window.zorbelFrame', 30, 'frame with the ball')).toFixed(2);
         const start = mark();
+        await countsFrom(opened, 3, 30);
+        const steady = mark();
         await opened.waitTitle('10', 30);
         const end = mark();
         figures.drop_wall_ms = (Number(end.wall - start.wall) / 1e6).toFixed(2);
         figures.drop_cpu_percent = percent(start, end, 'all');
         figures.renderer_cpu_percent = percent(start, end, 'renderer');
+        figures.steady_cpu_percent = percent(steady, end, 'all');
+        figures.steady_renderer_cpu_percent = percent(steady, end, 'renderer');
         if (rest) {
             // The ball's timer stops a tick after it comes to rest.
             await browser.sleep(1000);
