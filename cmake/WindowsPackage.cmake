@@ -54,6 +54,8 @@ set(CPACK_PROJECT_CONFIG_FILE ${CMAKE_CURRENT_LIST_DIR}/WindowsPackageNames.cmak
 set(CPACK_ZORBEL_FILE_VERSION ${PROJECT_VERSION})
 set(CPACK_ZORBEL_VERSION_TEXT ${ZORBEL_VERSION_TEXT})
 math(EXPR CPACK_ZORBEL_LANGUAGE_ID "${ZORBEL_LANGUAGE_ID}" OUTPUT_FORMAT DECIMAL)
+# NSIS wants a copyright in it: the licence's own line.
+file(STRINGS ${CPACK_RESOURCE_FILE_LICENSE} CPACK_ZORBEL_COPYRIGHT REGEX "^Copyright" LIMIT_COUNT 1)
 
 include(${CMAKE_CURRENT_LIST_DIR}/Reproducible.cmake)
 # The homepage goes in the uninstall entry and, with the address the

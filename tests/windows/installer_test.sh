@@ -113,10 +113,8 @@ grep -aq 'level="asInvoker"' "$installer" || fail "the installer's manifest asks
 
 # The installer's version record against the program's, and its manifest
 # against it: prints each scope's switches, as winget puts them together.
-declare -A switches
-while read -r scope line; do
-    switches[$scope]=$line
-done < <(/usr/bin/python3 - "$installer" "$work/zipped/Zorbel.exe" "$work/winget" "$releases" <<'CHECK' || fail "the installer's version record or winget manifest: above"
+read_back=(/usr/bin/python3 - "$installer" "$work/zipped/Zorbel.exe" "$work/winget" "$releases")
+"${read_back[@]}" >"$work/switches" <<'CHECK' || fail "the installer's version record or winget manifest: above"
 import hashlib, os, sys, pefile, yaml
 installer, program, folder, releases = sys.argv[1:]
 def record(path):
@@ -153,7 +151,10 @@ for entry in entries:
     given = entry["InstallerSwitches"]
     print("AllUsers" if entry["Scope"] == "machine" else "CurrentUser", given["Silent"], given.get("Custom", ""))
 CHECK
-)
+declare -A switches
+while read -r scope line; do
+    switches[$scope]=$line
+done <"$work/switches"
 [ "${switches[AllUsers]:-}" ] && [ "${switches[CurrentUser]:-}" ] || fail "the manifest gave no switches for both scopes"
 
 # Where Wine's menu builder would put the Start menu's entries.
