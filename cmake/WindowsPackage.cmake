@@ -3,6 +3,12 @@
 # the lone Zorbel.exe. `cmake --build BUILD --target package` makes both.
 install(TARGETS Zorbel RUNTIME DESTINATION .)
 
+# What the uninstaller cannot remove while it runs, this removes after it
+# (cmake/nsis/remover.cpp); the uninstaller carries it.
+add_executable(remover WIN32 ${CMAKE_CURRENT_LIST_DIR}/nsis/remover.cpp)
+set_target_properties(remover PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/installer)
+set(CPACK_ZORBEL_REMOVER ${CMAKE_BINARY_DIR}/installer/remover.exe)
+
 set(CPACK_GENERATOR NSIS ZIP)
 set(CPACK_PACKAGE_NAME ${ZORBEL_PRODUCT_NAME})
 set(CPACK_PACKAGE_VENDOR ${ZORBEL_COMPANY_NAME})
@@ -44,7 +50,30 @@ endif()
 list(APPEND CMAKE_MODULE_PATH ${CMAKE_CURRENT_LIST_DIR}/nsis)
 set(CPACK_PROJECT_CONFIG_FILE ${CMAKE_CURRENT_LIST_DIR}/WindowsPackageNames.cmake)
 
+# The installer's own version record, with the program's values.
+set(CPACK_ZORBEL_FILE_VERSION ${PROJECT_VERSION})
+set(CPACK_ZORBEL_VERSION_TEXT ${ZORBEL_VERSION_TEXT})
+math(EXPR CPACK_ZORBEL_LANGUAGE_ID "${ZORBEL_LANGUAGE_ID}" OUTPUT_FORMAT DECIMAL)
+# NSIS wants a copyright in it: the licence's own line.
+file(STRINGS ${CPACK_RESOURCE_FILE_LICENSE} CPACK_ZORBEL_COPYRIGHT REGEX "^Copyright" LIMIT_COUNT 1)
+
 include(${CMAKE_CURRENT_LIST_DIR}/Reproducible.cmake)
+# The homepage goes in the uninstall entry and, with the address the
+# installers are published under, a winget manifest of the installer is
+# written (cmake/winget.cmake) once it is packed and signed. Each is left
+# unset when empty, so that `cpack -D` can give one.
+foreach(address HOMEPAGE_URL INSTALLER_URL)
+    if(NOT ZORBEL_${address} STREQUAL "")
+        set(CPACK_ZORBEL_${address} ${ZORBEL_${address}})
+    endif()
+endforeach()
+set(CPACK_ZORBEL_WINGET_ID ${ZORBEL_COMPANY_NAME}.${ZORBEL_PRODUCT_NAME})
+if(ZORBEL_PACKAGE_ARCH STREQUAL win64)
+    set(CPACK_ZORBEL_WINGET_ARCH x64)
+else()
+    set(CPACK_ZORBEL_WINGET_ARCH x86)
+endif()
+list(APPEND CPACK_POST_BUILD_SCRIPTS ${CMAKE_CURRENT_LIST_DIR}/winget.cmake)
 # Signed with Authenticode when the environment names a certificate at
 # packing time (cmake/sign/authenticode.sh); the staged program before its
 # dates are set.

@@ -4,6 +4,9 @@
 include(${CPACK_ZORBEL_DATES})
 if(CPACK_GENERATOR STREQUAL "NSIS")
     string(APPEND CPACK_PACKAGE_FILE_NAME -setup)
+    # The homepage as an NSIS string, where `$` and `"` are NSIS's own.
+    string(REPLACE "$" "$$" CPACK_ZORBEL_NSIS_HOMEPAGE "${CPACK_ZORBEL_HOMEPAGE_URL}")
+    string(REPLACE "\"" "$\\\"" CPACK_ZORBEL_NSIS_HOMEPAGE "${CPACK_ZORBEL_NSIS_HOMEPAGE}")
 endif()
 
 # With a certificate (cmake/sign/authenticode.sh), makensis signs the

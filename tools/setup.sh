@@ -43,7 +43,7 @@ windows_packages=(
 )
 if [ "$mode" = test ]; then
     windows_packages+=(
-        googletest python3-pefile osslsigncode openssl git
+        googletest python3-pefile python3-yaml osslsigncode openssl git
         wine wine64 fonts-wine libxcursor1 libxrender1 libxrandr2 libxi6 libxfixes3 libxinerama1 libxcomposite1
     )
 fi

@@ -5,7 +5,9 @@
 #   wine PROGRAM.exe ARGS...   # runs it to the end; its exit status
 #   wine_launcher PROGRAM.exe  # prints a command that starts it, for window.sh's zorbel_start
 #   wine_command 'LINE'        # runs a Windows command line as written; its exit status
-#   wine_reg KEY [VALUE]       # prints a key's values (or one value's data); status 1 if none
+#                              # (needs WINE_COMMAND_LINE: tests/windows/command_line.exe)
+#   wine_reg KEY [VALUE]       # prints a key's values, NAME=DATA a line (or one value's data); status 1 if none
+#   wine_keys KEY...           # prints each key's values, or "no KEY" (needs WINE_COMMAND_LINE)
 #
 # Or run it: `bash wine.sh PROGRAM.exe ARGS...` runs one program in a private
 # prefix and exits with its status (the cross build's test emulator).
@@ -84,23 +86,53 @@ wine_launcher() {
 }
 
 # `wine PROGRAM ARGS` quotes each argument that holds a space; a command line
-# as Windows keeps it (an uninstall entry's, say) goes through cmd unchanged.
+# as Windows keeps it (an uninstall entry's, say) goes to CreateProcess as
+# it is, as Windows runs it: no command interpreter reads its `&` or `%…%`.
 wine_command() {
-    printf '@%s\r\n@exit /b %%errorlevel%%\r\n' "$1" >"$WINEPREFIX/drive_c/zorbel-command.bat"
-    wine cmd /d /c 'C:\zorbel-command.bat'
-    local status=$?
-    rm -f "$WINEPREFIX/drive_c/zorbel-command.bat"
-    return $status
+    ZORBEL_COMMAND_LINE=$1 wine "$WINE_COMMAND_LINE"
 }
 
+# Through `reg export`, whose file is in UTF-16: what `reg query` prints is
+# in the console's code page, which loses the letters of other scripts.
 wine_reg() {
-    local out
-    out=$(wine reg query "$1" ${2:+/v "$2"} 2>/dev/null | tr -d '\r') || return 1
+    local file=$WINE_DIR/export.reg out
+    rm -f "$file"
+    wine reg export "$1" "Z:${file//\//\\}" /y >/dev/null 2>&1 || return 1
+    out=$(wine_reg_values "$file")
     if [ -n "${2:-}" ]; then
-        sed -n "s/^ *$2 *REG_[A-Z_]* *//p" <<<"$out"
+        sed -n "s/^$2=//p" <<<"$out"
     else
         echo "$out"
     fi
+}
+
+# An exported key's values, NAME=DATA a line: strings unescaped, DWORDs 0x….
+wine_reg_values() {
+    iconv -f UTF-16 -t UTF-8 "$1" | tr -d '\r' |
+        sed -n -e '/^"[^"]*"=dword:/{s/^"\([^"]*\)"=dword:\(.*\)/\1=0x\2/p;d}' \
+            -e 's/^"\([^"]*\)"="\(.*\)"$/\1=\2/' -e 'T' -e 's/\\\(.\)/\1/g' -e 'p'
+}
+
+# Each key's values as wine_reg prints them, after a line naming the key, or
+# "no KEY"; one Wine start for them all.
+wine_keys() {
+    local key lines= i=0
+    for key; do
+        rm -f "$WINE_DIR/export-$i.reg"
+        lines+="reg export \"$key\" \"Z:${WINE_DIR//\//\\}\\export-$((i++)).reg\" /y"$'\n'
+    done
+    # A key that is not there fails its line, which is what the files say.
+    ZORBEL_COMMAND_LINE=$lines wine "$WINE_COMMAND_LINE" >/dev/null 2>&1 || true
+    i=0
+    for key; do
+        if [ -f "$WINE_DIR/export-$i.reg" ]; then
+            echo "[$key]"
+            wine_reg_values "$WINE_DIR/export-$i.reg"
+        else
+            echo "no $key"
+        fi
+        i=$((i + 1))
+    done
 }
 
 # Ends what runs in this prefix and removes it; safe to call twice.
