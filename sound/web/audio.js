@@ -13,13 +13,6 @@
 // heard: each cue starts as long after the one it cuts as it was asked
 // after it, and at least a tick after.
 //
-// A browser starts its audio service for the first audio context it makes,
-// and the page waits for it meanwhile, a long while on a slow phone. Asking
-// for the audio devices starts it without waiting: the player does that at
-// its first cue, and the cues asked for before it runs wait for it, each as far
-// behind the one before as it was asked; one that has waited past
-// `latestStart` is dropped, as it would sound too late.
-//
 // Some seconds after the last cue has played out the context is suspended,
 // so a page at rest costs nothing, and the next cue resumes it. Its clock
 // stands still meanwhile, so that cue starts from its beginning once the
@@ -34,34 +27,8 @@ var zorbelAudio = {
     resting: false, // suspended by the player, not held by the browser's autoplay policy
     waking: null, // the resume of a rested context, until it has run
     restTimer: 0,
-    started: false,
-    service: null, // the audio service's start, until it has run
-    waiting: [], // the cues asked for meanwhile, with play's arguments
-    latestStart: 2000,
 
-    startService() {
-        if (this.started || !navigator.mediaDevices)
-            return;
-        this.started = true;
-        const service = this.service = navigator.mediaDevices.enumerateDevices().catch(() => {}).then(() => {
-            if (this.service !== service)
-                return;
-            this.service = null;
-            const waiting = this.waiting;
-            this.waiting = [];
-            for (const cue of waiting)
-                if (performance.now() - cue[5] <= this.latestStart)
-                    this.play(...cue);
-        });
-    },
-
-    play(samples, channels, rate, bits, restAfterMs, asked = performance.now()) {
-        if (!this.context && !this.service)
-            this.startService();
-        if (this.service) {
-            this.waiting.push([samples.slice(), channels, rate, bits, restAfterMs, asked]);
-            return true;
-        }
+    play(samples, channels, rate, bits, restAfterMs) {
         const context = this.open();
         if (!context)
             return false;
@@ -85,6 +52,7 @@ var zorbelAudio = {
                     this.waking = null;
             });
         }
+        const asked = performance.now();
         let at = context.currentTime;
         if (this.source && (context.state === 'running' || this.waking))
             at = Math.max(at, this.startedAt + Math.max((asked - this.askedAt) / 1000, this.shortestCue));
@@ -143,8 +111,6 @@ var zorbelAudio = {
     },
 
     close() {
-        this.service = null;
-        this.waiting = [];
         clearTimeout(this.restTimer);
         this.stop();
         if (!this.context)
