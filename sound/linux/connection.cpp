@@ -1,5 +1,7 @@
 #include "connection.h"
 
+#include "platform.h"
+
 #include <algorithm>
 #include <cstdio>
 #include <initializer_list>
