@@ -1,13 +1,14 @@
 // Times the sound cues against a recording of the sound server's null sink:
 //
-//   soundtiming zorbel|floor CUES SPACING_MS
+//   soundtiming zorbel|floor CUES SPACING_MS[,SPACING_MS...]
 //
 // zorbel  plays through modDichiarazioniComuni, as the program does
 // floor   writes the same cue bytes to one plain PulseAudio stream that
 //         starts at the first byte: the least any player can do
 //
 // Plays CUES cues, release and bounce in turn, SPACING_MS apart, so each
-// starts in silence. One line per cue:
+// starts in silence; with a list, cue i comes the i-th spacing after the one
+// before it (the last spacing repeats). One line per cue:
 //
 //   cue ID call_ms CALL onset_ms ONSET gap_ms GAP
 //
@@ -26,6 +27,7 @@
 #include <pulse/error.h>
 #include <pulse/simple.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cmath>
@@ -215,10 +217,15 @@ private:
 int main(int argc, char **argv)
 {
     if (argc != 4 || (std::strcmp(argv[1], "zorbel") != 0 && std::strcmp(argv[1], "floor") != 0))
-        die("usage: soundtiming zorbel|floor CUES SPACING_MS");
+        die("usage: soundtiming zorbel|floor CUES SPACING_MS[,SPACING_MS...]");
     const bool floor = std::strcmp(argv[1], "floor") == 0;
     const int cues = std::atoi(argv[2]);
-    const auto spacing = std::chrono::milliseconds(std::atoi(argv[3]));
+    std::vector<std::chrono::milliseconds> spacings;
+    for (char *at = argv[3]; *at;) {
+        spacings.emplace_back(std::strtol(at, &at, 10));
+        if (*at == ',')
+            ++at;
+    }
 
     const std::int16_t ids[] = { zorbel::sound::releaseSound, zorbel::sound::bounceSound };
     const std::vector<std::uint8_t> images[] = { zorbel::sound::LoadResData(ids[0]), zorbel::sound::LoadResData(ids[1]) };
@@ -245,7 +252,7 @@ int main(int argc, char **argv)
         std::size_t which;
     };
     std::vector<Play> plays;
-    const Clock::time_point start = Clock::now() + std::chrono::milliseconds(200);
+    Clock::time_point due = Clock::now() + std::chrono::milliseconds(200);
     for (int i = 0; i < cues; ++i) {
         const std::size_t which = std::size_t(i % 2);
         const auto &wav = wavs[which];
@@ -258,7 +265,8 @@ int main(int argc, char **argv)
                 break;
             ++firstLoudFrame;
         }
-        std::this_thread::sleep_until(start + i * spacing);
+        std::this_thread::sleep_until(due);
+        due += spacings[std::min(std::size_t(i), spacings.size() - 1)];
         const Clock::time_point called = Clock::now();
         if (floor)
             plain->play(wav.samples);
@@ -266,7 +274,7 @@ int main(int argc, char **argv)
             sounds->PlaySoundResource(ids[which]);
         plays.push_back({ ids[which], called, Clock::now() - called, firstLoudFrame, wav.sampleRate, which });
     }
-    std::this_thread::sleep_for(spacing + std::chrono::milliseconds(300));
+    std::this_thread::sleep_until(due + std::chrono::milliseconds(300));
 
     for (const Play &play : plays) {
         const Recorder::Loud heard = recorder.firstLoud(play.called - std::chrono::milliseconds(5),

@@ -14,12 +14,20 @@ zorbel_start() {
     on_exit zorbel_kill
     "$1" 2>"$2" &
     ZORBEL_PID=$!
-    ZORBEL_WINDOW=$(timeout 20 xdotool search --sync --onlyvisible --pid "$ZORBEL_PID" 2>/dev/null | head -n 1)
-    if [ -z "$ZORBEL_WINDOW" ]; then
+    ZORBEL_WINDOW=
+    # Searched again and again rather than with --sync: a window that goes
+    # while xdotool reads it (Wine makes and drops some as it starts) ends
+    # that search with an X error.
+    if ! wait_until 20 zorbel_found_window; then
         echo "window.sh: no window appeared for $1; its stderr:" >&2
         cat "$2" >&2
         return 1
     fi
+}
+
+zorbel_found_window() {
+    ZORBEL_WINDOW=$(xdotool search --onlyvisible --pid "$ZORBEL_PID" 2>/dev/null | head -n 1)
+    [ -n "$ZORBEL_WINDOW" ]
 }
 
 zorbel_title() {

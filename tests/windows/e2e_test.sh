@@ -5,7 +5,8 @@
 # still drop from Top 150 counts 10 again, also when the window loses the
 # foreground while the ball is held. The close button, Tab and Enter, and
 # Alt+F4 end it with status 0, also while its sound server is killed or
-# frozen mid-drop. Without winmm.dll it still opens its window, and its
+# frozen mid-drop (20 times each; after a freeze, Wine 8 itself may crash on
+# the way out, see below). Without winmm.dll it still opens its window, and its
 # first sound ends it through the fatal-error path: a message box,
 # then status 1. At 120, 144 and 192 DPI the window and its layout are that
 # much larger, and mouse moves of a pointer that stays still leave the held
@@ -86,19 +87,21 @@ done
 [ -s "$work/stderr" ] && { echo "stderr of the program:" >&2; cat "$work/stderr" >&2; }
 
 # The sound server killed (SIGTERM or SIGKILL, then started again) 20 times
-# and frozen (SIGSTOP) 5 times, each at a random moment in the first 1.2 s
+# and frozen (SIGSTOP) 20 times, each at a random moment in the first 1.2 s
 # after the startup drop's first bounce: the window goes on counting to 10,
 # and the close button, clicked with the fault still there, ends the program
 # at most 2 s later than it did above. The last freeze is thawed before the
-# close: with the server back, a cue is heard again.
+# close: with the server back, a cue is heard again. Wine reports its
+# exceptions (+seh) here, for the crash of its own below.
 close_limit_ms=$((healthy_close_ms + 2000))
 fault_closes=
-for round in $(seq 25); do
+wine_crashes=0
+for round in $(seq 40); do
     if [ "$round" -le 20 ]; then fault=$([ $((RANDOM % 2)) = 0 ] && echo TERM || echo KILL); else fault=STOP; fi
     cs=$((RANDOM % 121))
     delay=$((cs / 100)).$(printf %02d $((cs % 100)))
     what="round $round (SIG$fault $delay s after the first bounce)"
-    zorbel_start "$zorbel" "$work/stderr" || exit 1
+    WINEDEBUG=+seh zorbel_start "$zorbel" "$work/stderr" || exit 1
     zorbel_wait_title 1 20 || fail "$what: the startup drop did not bounce"
     sleep "$delay"
     if [ "$fault" = STOP ]; then
@@ -108,7 +111,7 @@ for round in $(seq 25); do
         pulse_server_start || exit 1
     fi
     zorbel_wait_title 10 10 || fail "$what: the count stopped"
-    if [ "$round" = 25 ]; then
+    if [ "$round" = 40 ]; then
         pulse_thaw
         pulse_record_start "$work/rec.raw" || exit 1
         # A click on the resting ball lets it go from the floor: a bounce.
@@ -122,11 +125,18 @@ for round in $(seq 25); do
     zorbel_wait_exit "$((close_limit_ms / 1000)).$(printf %03d $((close_limit_ms % 1000)))" ||
         fail "$what: the close button did not end the program within $close_limit_ms ms"
     fault_closes+=" $((($(date +%s%N) - started) / 1000000))"
-    # NOTE: Wine 8 itself sometimes crashes on the way out while the server is
-    # frozen (one of its own threads jumps to address 0): the program has
-    # ended, which is what a frozen server must not prevent.
-    [ "$ZORBEL_STATUS" = 0 ] || { [ "$fault" = STOP ] && [ "$ZORBEL_STATUS" = 139 ]; } ||
-        fail "$what: exit status $ZORBEL_STATUS"
+    # NOTE: Wine 8 itself sometimes crashes on the way out while its
+    # PulseAudio driver has a thread waiting on a frozen server: a thread it
+    # is ending faults inside its own system-call return, at address 0, and
+    # the process dies of SIGSEGV (139). bench/frozenexit_win32.cpp does the
+    # same with a dozen lines of plain Win32 (bench/cuelengths.sh). Only that
+    # fault is taken for Wine's: any other exception, or 139 without it, fails.
+    if [ "$ZORBEL_STATUS" = 139 ] && [ "$fault" = STOP ] &&
+        grep -aq 'seh:handle_syscall_fault code=c0000005 flags=0 addr=(nil) ip=0 ' "$work/stderr"; then
+        wine_crashes=$((wine_crashes + 1))
+    else
+        [ "$ZORBEL_STATUS" = 0 ] || fail "$what: exit status $ZORBEL_STATUS"
+    fi
     [ "$fault" != STOP ] || pulse_thaw
 done
 
@@ -159,4 +169,4 @@ for dpi in 120 144 192; do
     xdotool mouseup 1
     zorbel_kill
 done
-echo "windows e2e: settled on 10, heard: $ZORBEL_CUES, drop from 150 counted 10, let go in the background; button, keyboard and Alt+F4 closed with 0 (button: $healthy_close_ms ms); 20 kills and 5 freezes of the sound server counted 10 and closed in (ms):$fault_closes; without winmm: status 1; 120, 144, 192 DPI: scaled, 10, held ball still"
+echo "windows e2e: settled on 10, heard: $ZORBEL_CUES, drop from 150 counted 10, let go in the background; button, keyboard and Alt+F4 closed with 0 (button: $healthy_close_ms ms); 20 kills and 20 freezes of the sound server counted 10 and closed in (ms):$fault_closes, Wine crashing on the way out after $wine_crashes freezes; without winmm: status 1; 120, 144, 192 DPI: scaled, 10, held ball still"
