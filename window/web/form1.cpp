@@ -5,7 +5,6 @@
 
 #include <emscripten/emscripten.h>
 
-
 EM_JS(void, zorbel_startPage, (int width, int height), { zorbelPage.start(width, height); });
 EM_JS(void, zorbel_createBall, (int width, int height, const char *name, const char *description), {
     zorbelPage.createBall(width, height, UTF8ToString(name), UTF8ToString(description));
