@@ -4,22 +4,23 @@
 //
 // Until the page has had a user gesture the browser keeps the audio context
 // suspended: the cues then sound nowhere, as without a sound server. The first
-// gesture resumes it, and the cue that was waiting in the suspended context
-// is dropped first, so it does not sound late.
+// gesture resumes it, and the cues that were waiting in the suspended context
+// are dropped first, so they do not sound late.
 //
 // The context's clock moves on only as the audio thread renders, in steps of
 // its buffer, which grow on a busy machine. Two cues asked for a tick apart
 // can then read the same time, and the first would be cut before it is ever
 // heard: each cue starts as long after the one it cuts as it was asked
-// after it, and at least a tick after.
+// after it, and at least a tick after. So it goes too while a new context
+// has yet to start, as the browser's audio service may take a while to, and
+// while a rested one wakes: their clock stands still meanwhile.
 //
 // Some seconds after the last cue has played out the context is suspended,
-// so a page at rest costs nothing, and the next cue resumes it. Its clock
-// stands still meanwhile, so that cue starts from its beginning once the
-// output runs again, and cues that come while it wakes keep their distance.
+// so a page at rest costs nothing, and the next cue resumes it.
 var zorbelAudio = {
     context: null,
     source: null, // the cue that may still be sounding
+    sources: new Set(), // every cue sounding or waiting to, until it ends
     startedAt: 0, // its start, on the context's clock
     askedAt: 0, // when it was asked for, on the page's clock
     shortestCue: 0.010,
@@ -54,16 +55,18 @@ var zorbelAudio = {
         }
         const asked = performance.now();
         let at = context.currentTime;
-        if (this.source && (context.state === 'running' || this.waking))
+        if (this.source)
             at = Math.max(at, this.startedAt + Math.max((asked - this.askedAt) / 1000, this.shortestCue));
         this.stop(at);
         const source = context.createBufferSource();
         source.buffer = buffer;
         source.connect(context.destination);
         source.onended = () => {
+            this.sources.delete(source);
             if (this.source === source)
                 this.source = null;
         };
+        this.sources.add(source);
         source.start(at);
         this.source = source;
         this.startedAt = at;
@@ -101,7 +104,10 @@ var zorbelAudio = {
         this.resumeOnGesture = () => {
             if (this.context.state !== 'suspended' || this.resting)
                 return;
-            this.stop();
+            for (const source of this.sources)
+                source.stop();
+            this.sources.clear();
+            this.source = null;
             this.context.resume();
         };
         // Capturing on the window, so this runs before the press reaches the ball.
