@@ -29,10 +29,24 @@ var zorbelAudio = {
     waking: null, // the resume of a rested context, until it has run
     restTimer: 0,
 
-    play(samples, channels, rate, bits, restAfterMs) {
+    play(samples, channels, rate, bits, restAfterMs, asked = performance.now()) {
         const context = this.open();
         if (!context)
             return false;
+        if (this.resting) {
+            this.resting = false;
+            const waking = this.waking = context.resume().finally(() => {
+                if (this.waking === waking)
+                    this.waking = null;
+            });
+        }
+        // A woken output may drop what it is given before it runs again: the
+        // cues wait for it, in order and as far apart as they were asked.
+        if (this.waking) {
+            const cue = [samples.slice(), channels, rate, bits, restAfterMs, asked];
+            this.waking.then(() => this.play(...cue));
+            return true;
+        }
         const bytesPerSample = bits / 8;
         const frames = samples.length / (channels * bytesPerSample);
         let buffer;
@@ -46,14 +60,6 @@ var zorbelAudio = {
             for (let frame = 0, at = channel * bytesPerSample; frame < frames; ++frame, at += channels * bytesPerSample)
                 out[frame] = bits === 8 ? (samples[at] - 128) / 128 : ((samples[at] | samples[at + 1] << 8) << 16 >> 16) / 32768;
         }
-        if (this.resting) {
-            this.resting = false;
-            const waking = this.waking = context.resume().finally(() => {
-                if (this.waking === waking)
-                    this.waking = null;
-            });
-        }
-        const asked = performance.now();
         let at = context.currentTime;
         if (this.source)
             at = Math.max(at, this.startedAt + Math.max((asked - this.askedAt) / 1000, this.shortestCue));

@@ -383,7 +383,10 @@ const groups = {
         await zorbel.page.waitForFunction(() => zorbelAudio.context.state === 'suspended', null, { timeout: 30000 })
             .catch(() => check(false, 'the audio did not rest after the drop'));
         await dropFromTop150(zorbel, 'drop after the audio rested', mouse(zorbel));
-        await browser.sleep(400);
+        // Waking the audio may have set its cues back a little: all of them
+        // play out before the program ends.
+        await zorbel.page.waitForFunction(() => zorbelAudio.sources.size === 0, null, { timeout: 10000 })
+            .catch(() => check(false, 'the cues of the drop after the audio rested did not play out in 10 s'));
         // The press left the focus on the ball; the button comes next in the
         // tab order, and Enter clicks it.
         await zorbel.page.keyboard.press('Tab');
