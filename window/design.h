@@ -43,6 +43,16 @@ inline constexpr int closeButtonInset = 45;
 inline constexpr Colour buttonColour { 128, 128, 128 };
 inline constexpr Size iconSize { 32, 32 };
 
+// The double-size pictures are drawn wherever a design pixel covers more
+// than one device pixel: scaled down they stay sharper than the plain ones
+// scaled up. The page reads the number from here too.
+inline constexpr double doubleSizeArtAbove = 1; // device pixels per design pixel
+
+constexpr bool drawsDoubleSizeArt(double devicePixelsPerPixel)
+{
+    return devicePixelsPerPixel > doubleSizeArtAbove;
+}
+
 // Both timers tick at the same actual period: shorter requests are raised to it.
 inline constexpr int tmrDragPeriodMs = 1;
 inline constexpr int tmrAnimatePeriodMs = 10;

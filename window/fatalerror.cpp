@@ -1,6 +1,4 @@
-#include "fatalerror.h"
-
-#include "platform.h"
+#include "windowport.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -11,8 +9,14 @@ namespace zorbel {
 namespace {
 
 bool ending = false;
+ErrorScreen *errorScreen = nullptr;
 
 } // namespace
+
+void useErrorScreen(ErrorScreen &screen)
+{
+    errorScreen = &screen;
+}
 
 void runHandler(const std::function<void()> &handler)
 {
@@ -28,10 +32,13 @@ void runHandler(const std::function<void()> &handler)
 void fatalError(std::string_view message)
 {
     ending = true;
-    platform::stopEvents();
+    FormTimer::stopAll();
+    if (errorScreen)
+        errorScreen->stopInput();
     std::fprintf(stderr, "Zorbel: fatal error: %.*s\n", static_cast<int>(message.size()), message.data());
     std::fflush(stderr);
-    platform::showError("Errore di esecuzione: " + std::string(message));
+    if (errorScreen)
+        errorScreen->showError("Errore di esecuzione: " + std::string(message));
     // Nothing is left to save, and unwinding would run destructors on a
     // model in an unknown state.
     std::_Exit(EXIT_FAILURE);

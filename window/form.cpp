@@ -1,4 +1,4 @@
-#include "form.h"
+#include "windowport.h"
 
 #include "design.h"
 #include "numbers.h"

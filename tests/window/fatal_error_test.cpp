@@ -1,5 +1,5 @@
-#include "fatalerror.h"
 #include "numbers.h"
+#include "qttoolkit.h"
 #include "terminationsignals.h"
 
 #include <QApplication>
@@ -15,12 +15,14 @@ namespace {
 int argc = 1;
 char name[] = "fatal_error_test";
 char *argv[] = { name, nullptr };
+QtErrorScreen errorScreen;
 
 void failInsideAHandler()
 {
     // No message box to wait for.
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
+    useErrorScreen(errorScreen);
     runHandler([] { throw RuntimeError("overflow: 16-bit increment"); });
     std::exit(EXIT_SUCCESS);
 }
@@ -30,6 +32,7 @@ void signalWhileTheErrorIsShown(int signal)
 {
     QApplication app(argc, argv);
     const TerminationSignals watch([] { std::_Exit(EXIT_SUCCESS); });
+    useErrorScreen(errorScreen);
     QTimer::singleShot(300, [signal] { std::raise(signal); });
     QTimer::singleShot(5000, [] { std::_Exit(3); });
     runHandler([] { throw RuntimeError("overflow: 16-bit increment"); });

@@ -1,14 +1,13 @@
-#include "../platform.h"
+#include "qttoolkit.h"
 
 #include "terminationsignals.h"
 
 #include <QApplication>
 #include <QMessageBox>
-#include <QSocketNotifier>
 #include <QTimer>
 #include <QWidget>
 
-namespace zorbel::platform {
+namespace zorbel {
 namespace {
 
 bool hasDisplay()
@@ -19,7 +18,7 @@ bool hasDisplay()
 
 } // namespace
 
-void stopEvents()
+void QtErrorScreen::stopInput()
 {
     TerminationSignals::programFailing();
     if (!qApp)
@@ -27,18 +26,15 @@ void stopEvents()
     for (QWidget *window : QApplication::topLevelWidgets()) {
         for (QTimer *timer : window->findChildren<QTimer *>())
             timer->stop();
-        // The toolkit's timers are kernel timers watched by notifiers.
-        for (QSocketNotifier *timer : window->findChildren<QSocketNotifier *>())
-            timer->setEnabled(false);
         window->setEnabled(false);
     }
 }
 
-void showError(std::string_view text)
+void QtErrorScreen::showError(std::string_view text)
 {
     if (!qApp || !hasDisplay())
         return;
     QMessageBox::critical(nullptr, QStringLiteral("Zorbel"), QString::fromUtf8(text.data(), qsizetype(text.size())));
 }
 
-} // namespace zorbel::platform
+} // namespace zorbel

@@ -2,9 +2,7 @@
 
 #include "design.h"
 #include "emptytitle.h"
-#include "fatalerror.h"
 #include "picturefiles.h"
-#include "versionrecord.h"
 
 #include <QEventLoop>
 #include <QFontDatabase>
@@ -84,10 +82,10 @@ void setColour(QWidget &widget, QPalette::ColorRole role, design::Colour colour)
 
 Form1::Form1(sound::Cues &cues, std::function<void()> endProgram)
     : Label1(QString::fromUtf8(design::instructions), this)
-    , picBounce(loadPicture(QStringLiteral(":/pictures/ball.bmp")), this)
+    , picBounce(loadPicture(QStringLiteral(":/pictures/ball.bmp")), m_pressHold, this)
     , Command1(this)
-    , tmrDrag(*this, design::tmrDragPeriodMs, [this] { m_form.tmrDrag_Timer(); })
-    , tmrAnimate(*this, design::tmrAnimatePeriodMs, [this] { m_form.tmrAnimate_Timer(); })
+    , tmrDrag(m_dragTicker, design::tmrDragPeriodMs, [this] { m_form.tmrDrag_Timer(); })
+    , tmrAnimate(m_animateTicker, design::tmrAnimatePeriodMs, [this] { m_form.tmrAnimate_Timer(); })
     , m_form({ *this, m_ballElement, m_labelElement, m_buttonElement, tmrAnimate, tmrDrag, cues, std::move(endProgram) })
 {
     // The installed theme has the icon at every size a desktop asks for.
@@ -117,9 +115,6 @@ Form1::Form1(sound::Cues &cues, std::function<void()> endProgram)
     picBounce.setCursor(hand);
     picBounce.setFocusPolicy(Qt::StrongFocus);
     m_ballElement.Move(float(design::picBounce.left), float(design::picBounce.top));
-    picBounce.MouseDown = [this](auto Button, auto Shift, float X, float Y) { m_form.picBounce_MouseDown(Button, Shift, X, Y); };
-    picBounce.MouseMove = [this](auto Button, auto Shift, float X, float Y) { m_form.picBounce_MouseMove(Button, Shift, X, Y); };
-    picBounce.MouseUp = [this](auto Button, auto Shift, float X, float Y) { m_form.picBounce_MouseUp(Button, Shift, X, Y); };
 
     picBounce.raise();
     tmrAnimate.setEnabled(true);

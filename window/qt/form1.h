@@ -1,7 +1,5 @@
 #pragma once
 
-#include "cues.h"
-#include "form.h"
 #include "picturebox.h"
 #include "qttoolkit.h"
 
@@ -51,9 +49,12 @@ private:
     QtElement m_ballElement { picBounce };
     QtElement m_labelElement { Label1 };
     QtElement m_buttonElement { Command1 };
-    QtTimer tmrDrag;
-    QtTimer tmrAnimate;
+    QtTicker m_dragTicker { *this };
+    QtTicker m_animateTicker { *this };
+    FormTimer tmrDrag;
+    FormTimer tmrAnimate;
     Form m_form;
+    PressHold m_pressHold { m_form };
 };
 
 } // namespace zorbel

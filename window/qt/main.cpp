@@ -1,9 +1,7 @@
 #include "displayconnection.h"
-#include "fatalerror.h"
 #include "form1.h"
 #include "moddichiarazionicomuni.h"
 #include "terminationsignals.h"
-#include "versionrecord.h"
 
 #include <QApplication>
 
@@ -16,6 +14,8 @@ int main(int argc, char *argv[])
     // server, as at logout) must read as a lost connection, which each side
     // handles, not end the program on the spot.
     std::signal(SIGPIPE, SIG_IGN);
+    zorbel::QtErrorScreen errorScreen;
+    zorbel::useErrorScreen(errorScreen);
     zorbel::DisplayConnection display;
     QApplication app(argc, argv);
     display.opened();

@@ -1,30 +1,32 @@
 #include "picturebox.h"
 
-#include "fatalerror.h"
+#include "design.h"
 #include "picturefiles.h"
 
-#include <QGuiApplication>
 #include <QMouseEvent>
 #include <QPainter>
-
-#include <utility>
 
 namespace zorbel {
 namespace {
 
-constexpr int knownButtons = Qt::LeftButton | Qt::RightButton | Qt::MiddleButton;
-
-std::int16_t shiftCode(Qt::KeyboardModifiers modifiers)
+Int16 buttonCode(int buttons)
 {
-    return std::int16_t((modifiers & Qt::ShiftModifier ? 1 : 0) | (modifiers & Qt::ControlModifier ? 2 : 0)
+    return Int16((buttons & Qt::LeftButton ? leftButton : 0) | (buttons & Qt::RightButton ? rightButton : 0)
+        | (buttons & Qt::MiddleButton ? middleButton : 0));
+}
+
+Int16 shiftCode(Qt::KeyboardModifiers modifiers)
+{
+    return Int16((modifiers & Qt::ShiftModifier ? 1 : 0) | (modifiers & Qt::ControlModifier ? 2 : 0)
         | (modifiers & Qt::AltModifier ? 4 : 0));
 }
 
 } // namespace
 
-PictureBox::PictureBox(const QPixmap &picture, QWidget *parent)
+PictureBox::PictureBox(const QPixmap &picture, PressHold &hold, QWidget *parent)
     : QWidget(parent)
     , m_picture(picture)
+    , m_hold(hold)
 {
     setAttribute(Qt::WA_OpaquePaintEvent);
     setFixedSize(picture.deviceIndependentSize().toSize());
@@ -40,7 +42,7 @@ void PictureBox::paintEvent(QPaintEvent *)
 {
     QPainter painter(this);
     const qreal ratio = devicePixelRatioF();
-    if (m_art.isNull() || ratio <= 1.0)
+    if (m_art.isNull() || !design::drawsDoubleSizeArt(ratio))
         painter.drawPixmap(0, 0, m_picture);
     else
         painter.drawPixmap(0, 0, m_art.pixmap(m_picture.size(), ratio));
@@ -51,7 +53,7 @@ bool PictureBox::event(QEvent *event)
     switch (event->type()) {
     case QEvent::WindowDeactivate:
     case QEvent::Hide:
-        releaseLostPress();
+        m_hold.lost();
         break;
     case QEvent::Show:
         // A window that is unmapped or moved off the screen while shown (a
@@ -72,7 +74,7 @@ bool PictureBox::event(QEvent *event)
 bool PictureBox::eventFilter(QObject *watched, QEvent *event)
 {
     if (event->type() == QEvent::Expose && watched == m_watchedWindow && !m_watchedWindow->isExposed())
-        releaseLostPress();
+        m_hold.lost();
     return QWidget::eventFilter(watched, event);
 }
 
@@ -80,59 +82,20 @@ bool PictureBox::eventFilter(QObject *watched, QEvent *event)
 // press of a double-click takes the ball like any other press.
 void PictureBox::mousePressEvent(QMouseEvent *event)
 {
-    // The back and forward buttons, and any beyond them, are not the
-    // program's: their press does not even hide the instruction line.
-    if (!(event->button() & knownButtons))
-        return;
-    if (event->button() == Qt::LeftButton) {
-        m_leftHeld = true;
-        m_leftLost = false;
-    }
-    deliver(MouseDown, event->button(), event->position(), event->modifiers());
+    m_hold.press(buttonCode(event->button()), shiftCode(event->modifiers()), float(event->position().x()),
+        float(event->position().y()));
 }
 
 void PictureBox::mouseMoveEvent(QMouseEvent *event)
 {
-    int buttons = event->buttons();
-    if (m_leftLost) {
-        buttons &= ~Qt::LeftButton;
-        if (!(buttons & knownButtons))
-            return;
-    }
-    deliver(MouseMove, buttons, event->position(), event->modifiers());
+    m_hold.move(buttonCode(event->buttons()), shiftCode(event->modifiers()), float(event->position().x()),
+        float(event->position().y()));
 }
 
 void PictureBox::mouseReleaseEvent(QMouseEvent *event)
 {
-    if (!(event->button() & knownButtons))
-        return;
-    if (event->button() == Qt::LeftButton) {
-        if (std::exchange(m_leftLost, false))
-            return;
-        m_leftHeld = false;
-    }
-    deliver(MouseUp, event->button(), event->position(), event->modifiers());
-}
-
-void PictureBox::releaseLostPress()
-{
-    if (!m_leftHeld)
-        return;
-    m_leftHeld = false;
-    m_leftLost = true;
-    deliver(MouseUp, Qt::LeftButton, m_lastPosition, QGuiApplication::keyboardModifiers());
-}
-
-void PictureBox::deliver(const MouseHandler &handler, int buttons, QPointF position, Qt::KeyboardModifiers modifiers)
-{
-    m_lastPosition = position;
-    if (!handler)
-        return;
-    const auto button = std::int16_t(buttons & knownButtons);
-    const std::int16_t shift = shiftCode(modifiers);
-    const auto x = float(position.x());
-    const auto y = float(position.y());
-    runHandler([&] { handler(button, shift, x, y); });
+    m_hold.release(buttonCode(event->button()), buttonCode(event->buttons()), shiftCode(event->modifiers()),
+        float(event->position().x()), float(event->position().y()));
 }
 
 } // namespace zorbel

@@ -1,40 +1,30 @@
 #pragma once
 
+#include "windowport.h"
+
 #include <QIcon>
 #include <QPixmap>
 #include <QPointer>
 #include <QWidget>
 #include <QWindow>
 
-#include <cstdint>
-#include <functional>
-
-// A picture element: exactly its picture's size, no border, and mouse events
-// passed on as button code, shift code and position in its own pixels.
+// A picture element: exactly its picture's size, no border, its mouse
+// events handed to the ball's PressHold in its own pixels.
 //
-// After a left press on it, its left release always arrives. Where the window
+// Qt gives the widget under a press every move and release until the last
+// button is up, which is the capture the hold asks for. Where the window
 // system keeps the release from it (the window deactivated, hidden or
-// minimised while the button is held), the element delivers the release
-// itself as soon as it learns of the loss, at the last position it saw, and
-// ignores the rest of that press: its moves and its late release.
+// minimised while a button is held), the hold learns of the loss at once.
 namespace zorbel {
 
 class PictureBox final : public QWidget {
 public:
-    // Button: the changed button for a press or release, the sum of the held
-    // buttons for a move (1 left, 2 right, 4 middle). Shift: 1 shift, 2 ctrl,
-    // 4 alt.
-    using MouseHandler = std::function<void(std::int16_t Button, std::int16_t Shift, float X, float Y)>;
+    // The hold is used only once events arrive.
+    PictureBox(const QPixmap &picture, PressHold &hold, QWidget *parent);
 
-    PictureBox(const QPixmap &picture, QWidget *parent);
-
-    // Drawn instead of the picture on screens denser than one device pixel
-    // per logical pixel; the picture still sets the size.
+    // Drawn instead of the picture where the design's rule says; the
+    // picture still sets the size.
     void setDoubleSizeArt(const QString &resourcePath2x);
-
-    MouseHandler MouseDown;
-    MouseHandler MouseMove;
-    MouseHandler MouseUp;
 
 protected:
     bool event(QEvent *event) override;
@@ -45,14 +35,9 @@ protected:
     void mouseReleaseEvent(QMouseEvent *event) override;
 
 private:
-    void deliver(const MouseHandler &handler, int buttons, QPointF position, Qt::KeyboardModifiers modifiers);
-    void releaseLostPress();
-
     QPixmap m_picture;
     QIcon m_art;
-    bool m_leftHeld = false;
-    bool m_leftLost = false;
-    QPointF m_lastPosition;
+    PressHold &m_hold;
     QPointer<QWindow> m_watchedWindow;
 };
 

@@ -1,7 +1,6 @@
 #include "picturefiles.h"
 
-#include "fatalerror.h"
-#include "runtimeerror.h"
+#include "windowport.h"
 
 #include <QBitmap>
 #include <QBuffer>

@@ -1,16 +1,12 @@
 #include "qttoolkit.h"
 
-#include "design.h"
-#include "fatalerror.h"
 
 #include <QWidget>
 
 #include <sys/timerfd.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <cerrno>
-#include <cmath>
 #include <cstdint>
 #include <cstring>
 #include <string>
@@ -40,46 +36,43 @@ void QtElement::place()
         m_widget.move(pixel);
 }
 
-QtTimer::QtTimer(QObject &owner, int requestedPeriodMs, std::function<void()> onTick)
-    : m_periodMs(std::max(requestedPeriodMs, design::shortestTimerPeriodMs))
-    , m_fd(::timerfd_create(CLOCK_MONOTONIC, TFD_NONBLOCK | TFD_CLOEXEC))
-    , m_onTick(std::move(onTick))
+QtTicker::QtTicker(QObject &owner)
+    : m_fd(::timerfd_create(CLOCK_MONOTONIC, TFD_NONBLOCK | TFD_CLOEXEC))
 {
     if (m_fd < 0)
         fatalError(std::string("cannot create a timer: ") + std::strerror(errno));
     m_notifier = new QSocketNotifier(m_fd, QSocketNotifier::Read, &owner);
-    QObject::connect(m_notifier, &QSocketNotifier::activated, m_notifier, [this] { tick(); });
+    QObject::connect(m_notifier, &QSocketNotifier::activated, m_notifier, [this] { expired(); });
 }
 
-QtTimer::~QtTimer()
+QtTicker::~QtTicker()
 {
     delete m_notifier;
     ::close(m_fd);
 }
 
-void QtTimer::tick()
+void QtTicker::expired()
 {
     // Reading resets the count of expirations, however many there were.
     std::uint64_t expirations = 0;
-    if (::read(m_fd, &expirations, sizeof expirations) <= 0 || !m_enabled)
-        return;
-    runHandler(m_onTick);
+    if (::read(m_fd, &expirations, sizeof expirations) > 0 && m_timer)
+        m_timer->tick();
 }
 
-void QtTimer::setEnabled(bool enabled)
+void QtTicker::start(FormTimer &timer, int periodMs)
 {
-    // Restarting a running timer would shift its phase; an enabled timer
-    // must tick on as before.
-    if (enabled == m_enabled)
-        return;
-    m_enabled = enabled;
+    m_timer = &timer;
     itimerspec period {};
-    if (enabled) {
-        period.it_interval.tv_sec = m_periodMs / 1000;
-        period.it_interval.tv_nsec = long(m_periodMs % 1000) * 1000000;
-        period.it_value = period.it_interval;
-    }
+    period.it_interval.tv_sec = periodMs / 1000;
+    period.it_interval.tv_nsec = long(periodMs % 1000) * 1000000;
+    period.it_value = period.it_interval;
     ::timerfd_settime(m_fd, 0, &period, nullptr);
+}
+
+void QtTicker::stop()
+{
+    const itimerspec stopped {};
+    ::timerfd_settime(m_fd, 0, &stopped, nullptr);
 }
 
 } // namespace zorbel

@@ -1,11 +1,8 @@
 #pragma once
 
-#include "placedelement.h"
-#include "toolkit.h"
+#include "windowport.h"
 
 #include <QSocketNotifier>
-
-#include <functional>
 
 class QWidget;
 
@@ -26,34 +23,34 @@ private:
     QWidget &m_widget;
 };
 
-// A periodic timer whose ticks run a handler. Periods under 10 ms are raised
-// to 10 ms, so a 1 ms and a 10 ms timer tick together.
-//
-// A kernel timer (timerfd) watched by the event loop, not a QTimer: Qt rounds
-// every wait for a QTimer to a whole millisecond, so its 10 ms ticks come
-// unevenly (figures in bench/results), while the kernel's timer keeps each
-// tick on its time.
-// Like a QTimer it never catches up: ticks missed while the loop was busy are
-// dropped.
-class QtTimer final : public toolkit::Timer {
+// The timers' clock: a kernel timer (timerfd) watched by the event loop, not
+// a QTimer. Qt rounds every wait for a QTimer to a whole millisecond, so its
+// 10 ms ticks come unevenly (figures in bench/results), while the kernel's
+// timer keeps each tick on its time.
+class QtTicker final : public Ticker {
 public:
-    // The notifier is a child of owner, where fatalError finds it.
-    QtTimer(QObject &owner, int requestedPeriodMs, std::function<void()> onTick);
-    ~QtTimer() override;
-    QtTimer(const QtTimer &) = delete;
-    QtTimer &operator=(const QtTimer &) = delete;
+    // The notifier is a child of owner.
+    explicit QtTicker(QObject &owner);
+    ~QtTicker();
+    QtTicker(const QtTicker &) = delete;
+    QtTicker &operator=(const QtTicker &) = delete;
 
-    void setEnabled(bool enabled) override;
-    bool isEnabled() const { return m_enabled; }
+    void start(FormTimer &timer, int periodMs) override;
+    void stop() override;
 
 private:
-    void tick();
+    void expired();
 
-    int m_periodMs;
     int m_fd;
     QSocketNotifier *m_notifier;
-    std::function<void()> m_onTick;
-    bool m_enabled = false;
+    FormTimer *m_timer = nullptr;
+};
+
+// A message box, where there is a screen to show it on.
+class QtErrorScreen final : public ErrorScreen {
+public:
+    void stopInput() override;
+    void showError(std::string_view text) override;
 };
 
 } // namespace zorbel

@@ -1,6 +1,6 @@
 #include "terminationsignals.h"
 
-#include "fatalerror.h"
+#include "windowport.h"
 
 #include <fcntl.h>
 #include <unistd.h>

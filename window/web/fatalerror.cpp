@@ -1,5 +1,3 @@
-#include "../platform.h"
-
 #include "webtoolkit.h"
 
 #include <emscripten/emscripten.h>
@@ -9,17 +7,16 @@
 EM_JS(void, zorbel_stopInput, (), { zorbelPage.stopInput(); });
 EM_JS(void, zorbel_alert, (const char *text), { window.alert(UTF8ToString(text)); });
 
-namespace zorbel::platform {
+namespace zorbel {
 
-void stopEvents()
+void WebErrorScreen::stopInput()
 {
-    WebTimer::stopAll();
     zorbel_stopInput();
 }
 
-void showError(std::string_view text)
+void WebErrorScreen::showError(std::string_view text)
 {
     zorbel_alert(std::string(text).c_str());
 }
 
-} // namespace zorbel::platform
+} // namespace zorbel

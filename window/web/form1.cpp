@@ -1,7 +1,6 @@
 #include "form1.h"
 
 #include "design.h"
-#include "fatalerror.h"
 
 #include <emscripten/emscripten.h>
 
@@ -61,13 +60,10 @@ Form1::Form1(sound::Cues &cues, std::function<void()> endProgram)
     : m_ballElement(PageElement::ball, float(design::picBounce.left), float(design::picBounce.top), design::picBounce.height)
     , Label1(PageElement::label, float(design::Label1.left), float(design::Label1.top), design::Label1.height)
     , m_buttonElement(PageElement::button, float(design::Command1.left), float(design::Command1.top), design::Command1.height)
-    , tmrDrag(design::tmrDragPeriodMs, [this] { m_form.tmrDrag_Timer(); })
-    , tmrAnimate(design::tmrAnimatePeriodMs, [this] { m_form.tmrAnimate_Timer(); })
+    , tmrDrag(m_dragTicker, design::tmrDragPeriodMs, [this] { m_form.tmrDrag_Timer(); })
+    , tmrAnimate(m_animateTicker, design::tmrAnimatePeriodMs, [this] { m_form.tmrAnimate_Timer(); })
     , m_form({ *this, m_ballElement, Label1, m_buttonElement, tmrAnimate, tmrDrag, cues, std::move(endProgram) })
 {
-    picBounce.MouseDown = [this](auto Button, auto Shift, float X, float Y) { m_form.picBounce_MouseDown(Button, Shift, X, Y); };
-    picBounce.MouseMove = [this](auto Button, auto Shift, float X, float Y) { m_form.picBounce_MouseMove(Button, Shift, X, Y); };
-    picBounce.MouseUp = [this](auto Button, auto Shift, float X, float Y) { m_form.picBounce_MouseUp(Button, Shift, X, Y); };
     setCaption({});
 }
 
@@ -97,6 +93,23 @@ float Form1::ScaleHeight() const
 void Form1::setCaption(const std::string &caption)
 {
     zorbel_setTitle(caption.c_str());
+}
+
+bool Form1::ballPointer(Pointer what, Int16 button, Int16 held, Int16 shift, float x, float y)
+{
+    switch (what) {
+    case Pointer::press:
+        return m_pressHold.press(button, shift, x, y);
+    case Pointer::move:
+        m_pressHold.move(held, shift, x, y);
+        return false;
+    case Pointer::release:
+        return m_pressHold.release(button, held, shift, x, y);
+    case Pointer::lost:
+        m_pressHold.lost();
+        return false;
+    }
+    return false;
 }
 
 void Form1::closeClicked()

@@ -1,11 +1,7 @@
 #pragma once
 
-#include "cues.h"
-#include "form.h"
-#include "picturebox.h"
 #include "webtoolkit.h"
 
-#include <functional>
 #include <string>
 
 namespace zorbel {
@@ -30,11 +26,18 @@ public:
     float ScaleHeight() const override;
     void setCaption(const std::string &caption) override;
 
-    // What the page reports, from its listeners.
-    void ballPointer(PictureBox::Pointer what, std::int16_t button, std::int16_t held, std::int16_t shift, float x, float y)
-    {
-        picBounce.pointer(what, button, held, shift, x, y);
-    }
+    // What the page reports of the pointer on the ball (button and held as
+    // PressHold takes them; a touch or pen contact is the left button; X, Y:
+    // CSS pixels from the ball's corner), and the rest from its listeners.
+    enum class Pointer : int {
+        press = 0,
+        move = 1,
+        release = 2,
+        lost = 3, // the capture ended without a release: cancelled, page hidden, window left
+    };
+    // True when the page is to capture the pointer for the ball (after a
+    // press) or give it back (after a release).
+    bool ballPointer(Pointer what, Int16 button, Int16 held, Int16 shift, float x, float y);
     void closeClicked();
     void viewportChanged();
 
@@ -48,13 +51,15 @@ private:
     };
 
     Page m_page;
-    PictureBox picBounce;
     WebElement m_ballElement;
     WebElement Label1;
     WebElement m_buttonElement;
-    WebTimer tmrDrag;
-    WebTimer tmrAnimate;
+    WebTicker m_dragTicker;
+    WebTicker m_animateTicker;
+    FormTimer tmrDrag;
+    FormTimer tmrAnimate;
     Form m_form;
+    PressHold m_pressHold { m_form };
 };
 
 } // namespace zorbel

@@ -1,4 +1,3 @@
-#include "fatalerror.h"
 #include "form1.h"
 #include "moddichiarazionicomuni.h"
 
@@ -10,6 +9,7 @@ namespace {
 
 // main returns at once and the page goes on running the program's events,
 // so what they use lives here. The sound module outlives the window.
+zorbel::WebErrorScreen errorScreen;
 std::optional<modDichiarazioniComuni> sounds;
 std::optional<zorbel::Form1> form;
 bool ended = false;
@@ -33,11 +33,11 @@ bool running()
 // Called by window/web/page.js.
 extern "C" {
 
-EMSCRIPTEN_KEEPALIVE void zorbel_ballPointer(int what, int button, int held, int shift, double x, double y)
+EMSCRIPTEN_KEEPALIVE int zorbel_ballPointer(int what, int button, int held, int shift, double x, double y)
 {
-    if (running())
-        form->ballPointer(static_cast<zorbel::PictureBox::Pointer>(what), static_cast<std::int16_t>(button),
-            static_cast<std::int16_t>(held), static_cast<std::int16_t>(shift), static_cast<float>(x), static_cast<float>(y));
+    return running()
+        && form->ballPointer(static_cast<zorbel::Form1::Pointer>(what), static_cast<zorbel::Int16>(button),
+            static_cast<zorbel::Int16>(held), static_cast<zorbel::Int16>(shift), static_cast<float>(x), static_cast<float>(y));
 }
 
 EMSCRIPTEN_KEEPALIVE void zorbel_closeClicked()
@@ -56,6 +56,7 @@ EMSCRIPTEN_KEEPALIVE void zorbel_viewportChanged()
 
 int main()
 {
+    zorbel::useErrorScreen(errorScreen);
     sounds.emplace();
     // Built inside a handler: a run-time error while loading ends the
     // program through the same fatal-error path as any other.

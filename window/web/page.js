@@ -12,10 +12,10 @@
 var zorbelPage = {
     elements: [], // the ball, the label and the button, in PageElement order
     pointer: null, // the pointer whose press holds the ball
-    last: { x: 0, y: 0, shift: 0 }, // where that pointer was last seen on the ball
     kinds: { press: 0, move: 1, release: 2, lost: 3 },
     design: { width: 0, height: 0 }, // the client area the design is laid out for
     scale: 1, // CSS pixels per design pixel
+    doubleSizeArtAbove: @ZORBEL_DOUBLE_SIZE_ART_ABOVE@, // device pixels per design pixel, as the program has it
     client: { width: 0, height: 0 }, // the client area in design pixels, as of the last fit
     stage: null,
     // The back and forward buttons: the browser would leave the page on them.
@@ -33,9 +33,9 @@ var zorbelPage = {
         return window.devicePixelRatio * this.scale;
     },
 
-    // The double-size art where a design pixel is two device pixels or more.
+    // The double-size art where a design pixel covers more than one device pixel.
     art(name, name2x) {
-        return this.devicePixelsPerPixel() >= 2 ? name2x : name;
+        return this.devicePixelsPerPixel() > this.doubleSizeArtAbove ? name2x : name;
     },
 
     // Each element is known to the page by its name in the window.
@@ -149,21 +149,21 @@ var zorbelPage = {
         ball.draggable = false;
         const mouseButtons = { 0: 1, 1: 4, 2: 2 };
         // A touch or a pen contact is the left button; the mouse's other
-        // buttons (back, forward and beyond) are none of the program's.
+        // buttons (back, forward and beyond) go as 0, none of the program's.
         const button = event => event.pointerType === 'mouse' ? (mouseButtons[event.button] || 0) : 1;
         const held = event => event.pointerType === 'mouse' ? event.buttons & 7 : event.buttons & 1;
         ball.addEventListener('pointerdown', event => {
             // The browser would otherwise start a selection or an image drag,
             // and move the focus itself.
             event.preventDefault();
-            if (button(event) === 0 || (this.pointer !== null && this.pointer !== event.pointerId))
+            // One pointer at a time: another finger's press is not the ball's.
+            if (this.pointer !== null && this.pointer !== event.pointerId)
                 return;
-            if (this.pointer === null) {
+            if (this.deliver('press', button(event), held(event), event)) {
                 this.pointer = event.pointerId;
                 ball.setPointerCapture(event.pointerId);
                 ball.focus();
             }
-            this.deliver('press', button(event), held(event), event);
         });
         // Moves as they come rather than once a frame: the drag sampler
         // ticks every 10 ms and makes a throw of the last tick's movement.
@@ -176,18 +176,14 @@ var zorbelPage = {
             // as a move that names the button.
             if (event.button >= 0) {
                 const changed = button(event);
-                if (changed === 0)
-                    return;
                 this.deliver(held(event) & changed ? 'press' : 'release', changed, held(event), event);
             } else {
                 this.deliver('move', 0, held(event), event);
             }
         });
         ball.addEventListener('pointerup', event => {
-            if (event.pointerId !== this.pointer || button(event) === 0)
-                return;
-            this.pointer = null;
-            this.deliver('release', button(event), 0, event);
+            if (event.pointerId === this.pointer && this.deliver('release', button(event), 0, event))
+                this.pointer = null;
         });
         ball.addEventListener('pointercancel', event => { if (event.pointerId === this.pointer) this.lose(); });
         ball.addEventListener('lostpointercapture', event => { if (event.pointerId === this.pointer) this.lose(); });
@@ -260,16 +256,16 @@ var zorbelPage = {
         return this.client.height;
     },
 
+    // True when the program's hold on the pointer began (a press) or ended
+    // (a release) with this event.
     deliver(kind, button, held, event) {
         const corner = this.elements[0].getBoundingClientRect();
-        this.last = {
-            x: (event.clientX - corner.left) / this.scale, y: (event.clientY - corner.top) / this.scale,
-            shift: (event.shiftKey ? 1 : 0) | (event.ctrlKey ? 2 : 0) | (event.altKey ? 4 : 0),
-        };
-        _zorbel_ballPointer(this.kinds[kind], button, held, this.last.shift, this.last.x, this.last.y);
+        const shift = (event.shiftKey ? 1 : 0) | (event.ctrlKey ? 2 : 0) | (event.altKey ? 4 : 0);
+        return _zorbel_ballPointer(this.kinds[kind], button, held, shift,
+            (event.clientX - corner.left) / this.scale, (event.clientY - corner.top) / this.scale) !== 0;
     },
 
-    // The press on the ball ends without its release, where it was last seen.
+    // The press on the ball ends without its release.
     lose() {
         if (this.pointer === null)
             return;
@@ -278,7 +274,7 @@ var zorbelPage = {
         const ball = this.elements[0];
         if (ball.hasPointerCapture(pointer))
             ball.releasePointerCapture(pointer);
-        _zorbel_ballPointer(this.kinds.lost, 1, 0, this.last.shift, this.last.x, this.last.y);
+        _zorbel_ballPointer(this.kinds.lost, 0, 0, 0, 0, 0);
     },
 
     // The program has ended: nothing of it is left on the black page.

@@ -1,13 +1,7 @@
 #include "webtoolkit.h"
 
-#include "design.h"
-#include "fatalerror.h"
-
 #include <emscripten/emscripten.h>
 #include <emscripten/eventloop.h>
-
-#include <algorithm>
-#include <vector>
 
 EM_JS(void, zorbel_placeElement, (int element, double left, double top), {
     zorbelPage.place(element, left, top);
@@ -18,10 +12,9 @@ EM_JS(double, zorbel_devicePixelsPerPixel, (), { return zorbelPage.devicePixelsP
 namespace zorbel {
 namespace {
 
-std::vector<WebTimer *> &allTimers()
+void tick(void *timer)
 {
-    static std::vector<WebTimer *> timers;
-    return timers;
+    static_cast<FormTimer *>(timer)->tick();
 }
 
 } // namespace
@@ -47,43 +40,14 @@ void WebElement::place()
     zorbel_placeElement(static_cast<int>(m_element), nearestPixel(Left() * ratio) / ratio, nearestPixel(Top() * ratio) / ratio);
 }
 
-WebTimer::WebTimer(int requestedPeriodMs, std::function<void()> onTick)
-    : m_periodMs(std::max(requestedPeriodMs, design::shortestTimerPeriodMs))
-    , m_onTick(std::move(onTick))
+void WebTicker::start(FormTimer &timer, int periodMs)
 {
-    allTimers().push_back(this);
+    m_interval = emscripten_set_interval(tick, periodMs, &timer);
 }
 
-WebTimer::~WebTimer()
+void WebTicker::stop()
 {
-    setEnabled(false);
-    std::erase(allTimers(), this);
-}
-
-void WebTimer::setEnabled(bool enabled)
-{
-    // Restarting a running timer would shift its phase; an enabled timer
-    // must tick on as before.
-    if (enabled == m_enabled)
-        return;
-    m_enabled = enabled;
-    if (enabled)
-        m_interval = emscripten_set_interval(&WebTimer::tick, m_periodMs, this);
-    else
-        emscripten_clear_interval(m_interval);
-}
-
-void WebTimer::tick(void *timer)
-{
-    auto *self = static_cast<WebTimer *>(timer);
-    if (self->m_enabled)
-        runHandler(self->m_onTick);
-}
-
-void WebTimer::stopAll()
-{
-    for (WebTimer *timer : allTimers())
-        timer->setEnabled(false);
+    emscripten_clear_interval(m_interval);
 }
 
 } // namespace zorbel

@@ -1,9 +1,6 @@
 #pragma once
 
-#include "placedelement.h"
-#include "toolkit.h"
-
-#include <functional>
+#include "windowport.h"
 
 // The toolkit the ball logic runs on, made of the page's elements and the
 // browser's interval timers. The page's side is window/web/page.js.
@@ -33,28 +30,26 @@ private:
     int m_height;
 };
 
-// A periodic timer whose ticks run a handler: the browser's setInterval.
-// Periods under 10 ms are raised to 10 ms, so a 1 ms and a 10 ms timer tick
-// together. A late tick only comes late: the next keeps to the schedule.
-class WebTimer final : public toolkit::Timer {
+// The timers' clock: the browser's setInterval. A late tick only comes late:
+// the next keeps to the schedule.
+class WebTicker final : public Ticker {
 public:
-    WebTimer(int requestedPeriodMs, std::function<void()> onTick);
-    ~WebTimer() override;
-    WebTimer(const WebTimer &) = delete;
-    WebTimer &operator=(const WebTimer &) = delete;
+    WebTicker() = default;
+    WebTicker(const WebTicker &) = delete;
+    WebTicker &operator=(const WebTicker &) = delete;
 
-    void setEnabled(bool enabled) override;
-
-    // Stops every timer of the program, for the fatal-error path and the end.
-    static void stopAll();
+    void start(FormTimer &timer, int periodMs) override;
+    void stop() override;
 
 private:
-    static void tick(void *timer);
+    long m_interval = 0; // the browser's id while running
+};
 
-    int m_periodMs;
-    std::function<void()> m_onTick;
-    long m_interval = 0; // the browser's id while enabled
-    bool m_enabled = false;
+// The browser's alert, once the page takes no more input.
+class WebErrorScreen final : public ErrorScreen {
+public:
+    void stopInput() override;
+    void showError(std::string_view text) override;
 };
 
 } // namespace zorbel

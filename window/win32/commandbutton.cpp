@@ -1,6 +1,5 @@
 #include "commandbutton.h"
 
-#include "runtimeerror.h"
 #include "win32toolkit.h"
 
 namespace zorbel {
@@ -30,7 +29,7 @@ void CommandButton::draw(const DRAWITEMSTRUCT &item) const
     const int size = m_scale.toDevice(design::iconSize.width);
     const int shift = pressed ? 1 : 0;
     DrawIconEx(target, (face.left + face.right - size) / 2 + shift, (face.top + face.bottom - size) / 2 + shift,
-        m_scale.factor() == 1 ? m_picture : m_picture2x, size, size, 0, nullptr, DI_NORMAL);
+        design::drawsDoubleSizeArt(m_scale.factor()) ? m_picture2x : m_picture, size, size, 0, nullptr, DI_NORMAL);
     if ((item.itemState & ODS_FOCUS) && !(item.itemState & ODS_NOFOCUSRECT)) {
         InflateRect(&face, -3, -3);
         DrawFocusRect(target, &face);

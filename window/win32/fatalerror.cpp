@@ -1,10 +1,6 @@
-#include "../platform.h"
-
 #include "win32toolkit.h"
 
-#include <windows.h>
-
-namespace zorbel::platform {
+namespace zorbel {
 namespace {
 
 BOOL CALLBACK disable(HWND window, LPARAM)
@@ -15,17 +11,16 @@ BOOL CALLBACK disable(HWND window, LPARAM)
 
 } // namespace
 
-void stopEvents()
+void Win32ErrorScreen::stopInput()
 {
-    // The message box runs a message loop of its own: without this, ticks
-    // and clicks would keep running handlers on a model that has failed.
-    Win32Timer::stopAll();
+    // The message box runs a message loop of its own: without this, clicks
+    // would keep running handlers on a model that has failed.
     EnumThreadWindows(GetCurrentThreadId(), disable, 0);
 }
 
-void showError(std::string_view text)
+void Win32ErrorScreen::showError(std::string_view text)
 {
     MessageBoxW(nullptr, widen(text).c_str(), L"Zorbel", MB_OK | MB_ICONERROR | MB_TASKMODAL | MB_SETFOREGROUND);
 }
 
-} // namespace zorbel::platform
+} // namespace zorbel

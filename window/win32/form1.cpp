@@ -1,8 +1,5 @@
 #include "form1.h"
 
-#include "fatalerror.h"
-#include "runtimeerror.h"
-
 namespace zorbel {
 namespace {
 
@@ -23,18 +20,17 @@ RECT windowFrame(LONG width, LONG height, UINT dpi)
 Form1::Form1(sound::Cues &cues, std::function<void()> endProgram)
     : m_endProgram(std::move(endProgram))
     , m_window(createWindow())
-    , picBounce(m_window, m_pictures.ball, m_pictures.ball2x, m_scale)
+    , picBounce(m_window, m_pictures.ball, m_pictures.ball2x, m_scale, m_pressHold)
     , Command1(m_window, command1Id, m_pictures.close, m_pictures.close2x, m_scale)
     , Label1(m_window, m_scale)
     , m_ballElement(picBounce.window(), design::picBounce, m_scale)
     , m_buttonElement(Command1.window(), design::Command1, m_scale)
-    , tmrDrag(m_window, tmrDragId, design::tmrDragPeriodMs, [this] { m_form.tmrDrag_Timer(); })
-    , tmrAnimate(m_window, tmrAnimateId, design::tmrAnimatePeriodMs, [this] { m_form.tmrAnimate_Timer(); })
+    , m_dragTicker(m_window, tmrDragId)
+    , m_animateTicker(m_window, tmrAnimateId)
+    , tmrDrag(m_dragTicker, design::tmrDragPeriodMs, [this] { m_form.tmrDrag_Timer(); })
+    , tmrAnimate(m_animateTicker, design::tmrAnimatePeriodMs, [this] { m_form.tmrAnimate_Timer(); })
     , m_form({ *this, m_ballElement, Label1, m_buttonElement, tmrAnimate, tmrDrag, cues, m_endProgram })
 {
-    picBounce.MouseDown = [this](auto Button, auto Shift, float X, float Y) { m_form.picBounce_MouseDown(Button, Shift, X, Y); };
-    picBounce.MouseMove = [this](auto Button, auto Shift, float X, float Y) { m_form.picBounce_MouseMove(Button, Shift, X, Y); };
-    picBounce.MouseUp = [this](auto Button, auto Shift, float X, float Y) { m_form.picBounce_MouseUp(Button, Shift, X, Y); };
     // Screen readers name a child window by its text, which neither shows.
     SetWindowTextW(picBounce.window(), widen(design::ballName).c_str());
     SetWindowTextW(Command1.window(), widen(design::closeName).c_str());
@@ -137,9 +133,9 @@ LRESULT Form1::handle(UINT message, WPARAM wParam, LPARAM lParam)
         return 0;
     }
     case WM_TIMER:
-        if (wParam == tmrAnimate.id())
+        if (wParam == tmrAnimateId)
             tmrAnimate.tick();
-        else if (wParam == tmrDrag.id())
+        else if (wParam == tmrDragId)
             tmrDrag.tick();
         return 0;
     case WM_COMMAND: {

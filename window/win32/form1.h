@@ -1,8 +1,6 @@
 #pragma once
 
 #include "commandbutton.h"
-#include "cues.h"
-#include "form.h"
 #include "label.h"
 #include "picturebox.h"
 #include "picturefiles.h"
@@ -10,7 +8,6 @@
 
 #include <windows.h>
 
-#include <functional>
 #include <string>
 
 namespace zorbel {
@@ -56,9 +53,12 @@ private:
     Label Label1;
     Win32Element m_ballElement;
     Win32Element m_buttonElement;
-    Win32Timer tmrDrag;
-    Win32Timer tmrAnimate;
+    Win32Ticker m_dragTicker;
+    Win32Ticker m_animateTicker;
+    FormTimer tmrDrag;
+    FormTimer tmrAnimate;
     Form m_form;
+    PressHold m_pressHold { m_form };
 };
 
 } // namespace zorbel

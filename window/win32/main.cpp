@@ -1,4 +1,3 @@
-#include "fatalerror.h"
 #include "form1.h"
 #include "moddichiarazionicomuni.h"
 
@@ -8,6 +7,8 @@
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int)
 {
+    zorbel::Win32ErrorScreen errorScreen;
+    zorbel::useErrorScreen(errorScreen);
     // The sound module outlives the window: its buffer holds the last cue's
     // bytes while the player may still be reading them.
     modDichiarazioniComuni sounds;

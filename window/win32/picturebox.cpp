@@ -1,9 +1,5 @@
 #include "picturebox.h"
 
-#include "ball.h"
-#include "fatalerror.h"
-#include "runtimeerror.h"
-
 #include <windowsx.h>
 
 #include <utility>
@@ -13,8 +9,6 @@ namespace {
 
 constexpr const wchar_t *className = L"ZorbelPictureBox";
 
-constexpr WPARAM anyButton = MK_LBUTTON | MK_RBUTTON | MK_MBUTTON;
-
 SIZE bitmapSize(HBITMAP bitmap)
 {
     BITMAP info {};
@@ -22,13 +16,13 @@ SIZE bitmapSize(HBITMAP bitmap)
     return { info.bmWidth, info.bmHeight };
 }
 
-std::int16_t heldButtons(WPARAM wParam)
+Int16 heldButtons(WPARAM wParam)
 {
-    return std::int16_t((wParam & MK_LBUTTON ? leftButton : 0) | (wParam & MK_RBUTTON ? rightButton : 0)
+    return Int16((wParam & MK_LBUTTON ? leftButton : 0) | (wParam & MK_RBUTTON ? rightButton : 0)
         | (wParam & MK_MBUTTON ? middleButton : 0));
 }
 
-std::int16_t changedButton(UINT message)
+Int16 changedButton(UINT message)
 {
     switch (message) {
     case WM_LBUTTONDOWN:
@@ -43,9 +37,9 @@ std::int16_t changedButton(UINT message)
 }
 
 // The mouse messages carry Shift and Ctrl; Alt is read from the keyboard.
-std::int16_t shiftCode(WPARAM wParam)
+Int16 shiftCode(WPARAM wParam)
 {
-    return std::int16_t((wParam & MK_SHIFT ? 1 : 0) | (wParam & MK_CONTROL ? 2 : 0) | (GetKeyState(VK_MENU) < 0 ? 4 : 0));
+    return Int16((wParam & MK_SHIFT ? 1 : 0) | (wParam & MK_CONTROL ? 2 : 0) | (GetKeyState(VK_MENU) < 0 ? 4 : 0));
 }
 
 POINT pointOf(LPARAM lParam)
@@ -55,10 +49,11 @@ POINT pointOf(LPARAM lParam)
 
 } // namespace
 
-PictureBox::PictureBox(HWND parent, HBITMAP picture, HBITMAP picture2x, const PixelScale &scale)
+PictureBox::PictureBox(HWND parent, HBITMAP picture, HBITMAP picture2x, const PixelScale &scale, PressHold &hold)
     : m_picture(picture)
     , m_picture2x(picture2x)
     , m_scale(scale)
+    , m_hold(hold)
 {
     // Without CS_DBLCLKS the second press of a double-click arrives as a
     // press, and takes the ball like any other.
@@ -105,22 +100,34 @@ LRESULT PictureBox::handle(UINT message, WPARAM wParam, LPARAM lParam)
         return 1; // the picture covers the element
     case WM_LBUTTONDOWN:
     case WM_RBUTTONDOWN:
-    case WM_MBUTTONDOWN:
-        press(changedButton(message), wParam, lParam);
+    case WM_MBUTTONDOWN: {
+        m_lastPointer = screenPoint(lParam);
+        const POINT point = pointOf(lParam);
+        if (m_hold.press(changedButton(message), shiftCode(wParam), m_scale.toLogical(point.x), m_scale.toLogical(point.y))) {
+            SetCapture(m_window);
+            SetFocus(m_window);
+        }
         return 0;
+    }
     case WM_LBUTTONUP:
     case WM_RBUTTONUP:
-    case WM_MBUTTONUP:
-        release(changedButton(message), wParam, lParam);
+    case WM_MBUTTONUP: {
+        const POINT point = pointOf(lParam);
+        if (m_hold.release(changedButton(message), heldButtons(wParam), shiftCode(wParam), m_scale.toLogical(point.x),
+                m_scale.toLogical(point.y)))
+            ReleaseCapture();
         return 0;
+    }
     case WM_MOUSEMOVE:
-        // Moves reach the ball only while a press on it holds the mouse.
-        if (m_holding && pointerMoved(lParam))
-            deliver(MouseMove, heldButtons(wParam), wParam, pointOf(lParam));
+        if (m_hold.holding() && pointerMoved(lParam)) {
+            const POINT point = pointOf(lParam);
+            m_hold.move(heldButtons(wParam), shiftCode(wParam), m_scale.toLogical(point.x), m_scale.toLogical(point.y));
+        }
         return 0;
     case WM_CAPTURECHANGED:
-        if (m_holding && reinterpret_cast<HWND>(lParam) != m_window)
-            captureLost();
+        // Another window took the mouse (a message box, a window switch).
+        if (m_hold.holding() && reinterpret_cast<HWND>(lParam) != m_window)
+            m_hold.lost();
         return 0;
     case WM_NCDESTROY: {
         const HWND window = std::exchange(m_window, nullptr);
@@ -137,7 +144,7 @@ void PictureBox::paint()
     const HDC target = BeginPaint(m_window, &paint);
     RECT client;
     GetClientRect(m_window, &client);
-    const HBITMAP picture = m_scale.factor() != 1 && m_picture2x ? m_picture2x : m_picture;
+    const HBITMAP picture = design::drawsDoubleSizeArt(m_scale.factor()) && m_picture2x ? m_picture2x : m_picture;
     const SIZE size = bitmapSize(picture);
     const HDC source = CreateCompatibleDC(target);
     const HGDIOBJ previous = SelectObject(source, picture);
@@ -148,35 +155,6 @@ void PictureBox::paint()
     SelectObject(source, previous);
     DeleteDC(source);
     EndPaint(m_window, &paint);
-}
-
-void PictureBox::press(std::int16_t button, WPARAM wParam, LPARAM lParam)
-{
-    // While a press on the ball holds the mouse, every button's presses and
-    // releases come here, wherever the pointer is.
-    if (!m_holding) {
-        m_holding = true;
-        SetCapture(m_window);
-        SetFocus(m_window);
-    }
-    if (button == leftButton)
-        m_leftDown = true;
-    m_lastPointer = screenPoint(lParam);
-    deliver(MouseDown, button, wParam, pointOf(lParam));
-}
-
-void PictureBox::release(std::int16_t button, WPARAM wParam, LPARAM lParam)
-{
-    // The release of a press begun elsewhere is not the ball's.
-    if (!m_holding)
-        return;
-    if (button == leftButton)
-        m_leftDown = false;
-    if (!(wParam & anyButton)) {
-        m_holding = false;
-        ReleaseCapture();
-    }
-    deliver(MouseUp, button, wParam, pointOf(lParam));
 }
 
 // Windows sends a mouse move when a window moves under a pointer that has
@@ -197,31 +175,6 @@ POINT PictureBox::screenPoint(LPARAM lParam) const
     POINT point = pointOf(lParam);
     ClientToScreen(m_window, &point);
     return point;
-}
-
-// Another window took the mouse (a message box, a window switch): the ball is
-// let go there and then, as it would be by the left button's release.
-void PictureBox::captureLost()
-{
-    m_holding = false;
-    if (!m_leftDown)
-        return;
-    m_leftDown = false;
-    POINT point;
-    GetCursorPos(&point);
-    ScreenToClient(m_window, &point);
-    const WPARAM modifiers = (GetKeyState(VK_SHIFT) < 0 ? MK_SHIFT : 0) | (GetKeyState(VK_CONTROL) < 0 ? MK_CONTROL : 0);
-    deliver(MouseUp, leftButton, modifiers, point);
-}
-
-void PictureBox::deliver(const MouseHandler &handler, std::int16_t button, WPARAM wParam, POINT point)
-{
-    if (!handler)
-        return;
-    const std::int16_t shift = shiftCode(wParam);
-    const float x = m_scale.toLogical(point.x);
-    const float y = m_scale.toLogical(point.y);
-    runHandler([&] { handler(button, shift, x, y); });
 }
 
 } // namespace zorbel

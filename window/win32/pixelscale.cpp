@@ -1,6 +1,6 @@
 #include "pixelscale.h"
 
-#include "placedelement.h"
+#include "windowport.h"
 
 namespace zorbel {
 namespace {

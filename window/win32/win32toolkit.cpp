@@ -1,10 +1,6 @@
 #include "win32toolkit.h"
 
-#include "fatalerror.h"
-#include "runtimeerror.h"
-
 #include <algorithm>
-#include <vector>
 
 namespace zorbel {
 namespace {
@@ -30,12 +26,6 @@ private:
             function(periodMs);
     }
 };
-
-std::vector<Win32Timer *> &allTimers()
-{
-    static std::vector<Win32Timer *> timers;
-    return timers;
-}
 
 int runningTimers = 0;
 
@@ -71,51 +61,19 @@ void Win32Element::place()
         m_scale.toDevice(m_height), SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
-Win32Timer::Win32Timer(HWND owner, UINT_PTR id, int requestedPeriodMs, std::function<void()> onTick)
-    : m_owner(owner)
-    , m_id(id)
-    , m_periodMs(static_cast<UINT>(std::max(requestedPeriodMs, design::shortestTimerPeriodMs)))
-    , m_onTick(std::move(onTick))
+void Win32Ticker::start(FormTimer &, int periodMs)
 {
-    allTimers().push_back(this);
+    if (runningTimers++ == 0)
+        FineResolution::hold();
+    if (!SetTimer(m_owner, m_id, static_cast<UINT>(periodMs), nullptr))
+        throw RuntimeError("cannot start a timer");
 }
 
-Win32Timer::~Win32Timer()
+void Win32Ticker::stop()
 {
-    setEnabled(false);
-    std::erase(allTimers(), this);
-}
-
-void Win32Timer::tick()
-{
-    // A tick already queued when the timer was stopped is dropped.
-    if (m_enabled)
-        runHandler(m_onTick);
-}
-
-void Win32Timer::setEnabled(bool enabled)
-{
-    // Restarting a running timer would shift its phase; an enabled timer
-    // must tick on as before.
-    if (enabled == m_enabled)
-        return;
-    m_enabled = enabled;
-    if (enabled) {
-        if (runningTimers++ == 0)
-            FineResolution::hold();
-        if (!SetTimer(m_owner, m_id, m_periodMs, nullptr))
-            throw RuntimeError("cannot start a timer");
-    } else {
-        KillTimer(m_owner, m_id);
-        if (--runningTimers == 0)
-            FineResolution::release();
-    }
-}
-
-void Win32Timer::stopAll()
-{
-    for (Win32Timer *timer : allTimers())
-        timer->setEnabled(false);
+    KillTimer(m_owner, m_id);
+    if (--runningTimers == 0)
+        FineResolution::release();
 }
 
 } // namespace zorbel

@@ -2,12 +2,10 @@
 
 #include "design.h"
 #include "pixelscale.h"
-#include "placedelement.h"
-#include "toolkit.h"
+#include "windowport.h"
 
 #include <windows.h>
 
-#include <functional>
 #include <string>
 #include <string_view>
 
@@ -39,34 +37,33 @@ private:
     const PixelScale &m_scale;
 };
 
-// A periodic timer whose ticks run a handler; the owner window passes its
-// WM_TIMER messages on with tick(). Periods under 10 ms are raised to 10 ms,
-// so a 1 ms and a 10 ms timer tick together.
+// The timers' clock: a Windows timer of the owner window, which passes its
+// WM_TIMER messages on to the timer with this id.
 //
 // Windows counts timer periods in steps of its timer resolution, 15.6 ms
 // unless a program asks for finer; a running timer asks for 1 ms and the last
 // one to stop gives it back, so a resting Zorbel costs the system nothing.
-class Win32Timer final : public toolkit::Timer {
+class Win32Ticker final : public Ticker {
 public:
-    Win32Timer(HWND owner, UINT_PTR id, int requestedPeriodMs, std::function<void()> onTick);
-    ~Win32Timer() override;
-    Win32Timer(const Win32Timer &) = delete;
-    Win32Timer &operator=(const Win32Timer &) = delete;
+    Win32Ticker(HWND owner, UINT_PTR id)
+        : m_owner(owner)
+        , m_id(id)
+    {
+    }
 
-    void setEnabled(bool enabled) override;
-    bool isEnabled() const { return m_enabled; }
-    UINT_PTR id() const { return m_id; }
-    void tick();
-
-    // Stops every timer of the program; the fatal-error path starts here.
-    static void stopAll();
+    void start(FormTimer &timer, int periodMs) override;
+    void stop() override;
 
 private:
     HWND m_owner;
     UINT_PTR m_id;
-    UINT m_periodMs;
-    std::function<void()> m_onTick;
-    bool m_enabled = false;
+};
+
+// A message box, modal for the program's windows.
+class Win32ErrorScreen final : public ErrorScreen {
+public:
+    void stopInput() override;
+    void showError(std::string_view text) override;
 };
 
 } // namespace zorbel
