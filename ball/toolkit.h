@@ -24,7 +24,10 @@ public:
 
 class Window {
 public:
+    Window() = default;
     virtual ~Window() = default;
+    Window(const Window &) = delete;
+    Window &operator=(const Window &) = delete;
 
     // Visible at once, not modal, and with the client size it will keep:
     // ScaleWidth and ScaleHeight read the real size afterwards.

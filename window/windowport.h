@@ -12,7 +12,8 @@
 #include <string_view>
 
 // What every window port builds on, and all it needs of the shared window.
-// A port implements toolkit::Window (its Form1), an element per control
+// A port implements toolkit::Window (its Form1, made from the sound cues and
+// the endProgram that Command1_Click calls), an element per control
 // (PlacedElement), a Ticker behind each of the two timers and an
 // ErrorScreen; it hands the ball's pointer events to a PressHold and runs
 // every other event's handler of Form through runHandler. The rules that
@@ -57,6 +58,7 @@ class PlacedElement : public toolkit::Element {
 public:
     float Left() const final { return m_left; }
     float Top() const final { return m_top; }
+    float Height() const final { return m_height; }
     void setLeft(float left) final
     {
         m_left = left;
@@ -83,9 +85,10 @@ public:
     }
 
 protected:
-    PlacedElement(float left, float top)
+    PlacedElement(float left, float top, float height)
         : m_left(left)
         , m_top(top)
+        , m_height(height)
     {
     }
 
@@ -95,6 +98,7 @@ protected:
 private:
     float m_left;
     float m_top;
+    float m_height;
 };
 
 // ---- Timers ---------------------------------------------------------------

@@ -15,8 +15,6 @@ namespace zorbel {
 // close button on black, and the two timers, each event wired to its handler.
 class Form1 final : public QWidget, public toolkit::Window {
 public:
-    // endProgram is what Command1_Click calls; the program passes one that
-    // leaves the event loop.
     Form1(sound::Cues &cues, std::function<void()> endProgram);
 
     void Form_Load() { m_form.Form_Load(); }

@@ -14,14 +14,9 @@
 namespace zorbel {
 
 QtElement::QtElement(QWidget &widget)
-    : PlacedElement(static_cast<float>(widget.x()), static_cast<float>(widget.y()))
+    : PlacedElement(static_cast<float>(widget.x()), static_cast<float>(widget.y()), static_cast<float>(widget.height()))
     , m_widget(widget)
 {
-}
-
-float QtElement::Height() const
-{
-    return static_cast<float>(m_widget.height());
 }
 
 void QtElement::setVisible(bool visible)

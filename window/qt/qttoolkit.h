@@ -14,7 +14,6 @@ class QtElement final : public PlacedElement {
 public:
     explicit QtElement(QWidget &widget);
 
-    float Height() const override;
     void setVisible(bool visible) override;
 
 private:

@@ -2,8 +2,6 @@
 
 #include "webtoolkit.h"
 
-#include <string>
-
 namespace zorbel {
 
 // The program's one window in the browser: the page's viewport, black, with
@@ -11,11 +9,7 @@ namespace zorbel {
 // timers. Each event of the page runs the shared handler named after it.
 class Form1 final : public toolkit::Window {
 public:
-    // endProgram is what Command1_Click calls.
     Form1(sound::Cues &cues, std::function<void()> endProgram);
-    ~Form1() override;
-    Form1(const Form1 &) = delete;
-    Form1 &operator=(const Form1 &) = delete;
 
     void Form_Load() { m_form.Form_Load(); }
 
@@ -41,8 +35,9 @@ public:
     void closeClicked();
     void viewportChanged();
 
-    // Takes everything off the page, for good.
+    // Takes everything off the page, for good; so does the destructor.
     void end();
+    ~Form1() override;
 
 private:
     // Puts the elements on the page, hidden, before they are placed.

@@ -18,6 +18,7 @@ var zorbelPage = {
     doubleSizeArtAbove: @ZORBEL_DOUBLE_SIZE_ART_ABOVE@, // device pixels per design pixel, as the program has it
     client: { width: 0, height: 0 }, // the client area in design pixels, as of the last fit
     stage: null,
+    listeners: [], // what the page listens to on the window and the document
     // The back and forward buttons: the browser would leave the page on them.
     historyButtons: [3, 4],
     // A press the page takes (preventDefault on pointerdown) sends no mouse
@@ -92,20 +93,17 @@ var zorbelPage = {
             touchAction: 'none', userSelect: 'none', webkitUserSelect: 'none', webkitTouchCallout: 'none',
         });
         document.documentElement.style.overscrollBehavior = 'none';
-        this.onContextMenu = event => event.preventDefault();
-        this.onHistoryButton = event => { if (this.historyButtons.includes(event.button)) event.preventDefault(); };
-        this.onLeave = () => this.lose();
-        this.onHidden = () => { if (document.hidden) this.lose(); };
-        this.onResize = () => {
-            this.fit();
-            _zorbel_viewportChanged();
-        };
-        document.addEventListener('contextmenu', this.onContextMenu);
-        for (const type of this.historyEvents)
-            window.addEventListener(type, this.onHistoryButton, true);
-        window.addEventListener('blur', this.onLeave);
-        document.addEventListener('visibilitychange', this.onHidden);
-        window.addEventListener('resize', this.onResize);
+        const historyButton = event => { if (this.historyButtons.includes(event.button)) event.preventDefault(); };
+        // [target, event type, listener, capture]: what end() takes off again.
+        this.listeners = [
+            [document, 'contextmenu', event => event.preventDefault(), false],
+            ...this.historyEvents.map(type => [window, type, historyButton, true]),
+            [window, 'blur', () => this.lose(), false],
+            [document, 'visibilitychange', () => { if (document.hidden) this.lose(); }, false],
+            [window, 'resize', () => { this.fit(); _zorbel_viewportChanged(); }, false],
+        ];
+        for (const [target, type, listener, capture] of this.listeners)
+            target.addEventListener(type, listener, capture);
         this.fit(); // the viewport may have changed since the page prepared it
     },
 
@@ -286,12 +284,8 @@ var zorbelPage = {
         this.stage.remove();
         if (this.buttonStyle)
             this.buttonStyle.remove();
-        document.removeEventListener('contextmenu', this.onContextMenu);
-        for (const type of this.historyEvents)
-            window.removeEventListener(type, this.onHistoryButton, true);
-        window.removeEventListener('blur', this.onLeave);
-        document.removeEventListener('visibilitychange', this.onHidden);
-        window.removeEventListener('resize', this.onResize);
+        for (const [target, type, listener, capture] of this.listeners)
+            target.removeEventListener(type, listener, capture);
         // Closes a window that the page's own link opened; elsewhere the
         // browser refuses, and the black page stays.
         window.close();

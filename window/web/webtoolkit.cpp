@@ -20,9 +20,8 @@ void tick(void *timer)
 } // namespace
 
 WebElement::WebElement(PageElement element, float left, float top, int height)
-    : PlacedElement(left, top)
+    : PlacedElement(left, top, static_cast<float>(height))
     , m_element(element)
-    , m_height(height)
 {
     place();
 }

@@ -19,7 +19,6 @@ class WebElement final : public PlacedElement {
 public:
     WebElement(PageElement element, float left, float top, int height);
 
-    float Height() const override { return static_cast<float>(m_height); }
     void setVisible(bool visible) override;
 
     // Also called again when the device pixels per design pixel have changed.
@@ -27,7 +26,6 @@ public:
 
 private:
     PageElement m_element;
-    int m_height;
 };
 
 // The timers' clock: the browser's setInterval. A late tick only comes late:

@@ -8,8 +8,6 @@
 
 #include <windows.h>
 
-#include <string>
-
 namespace zorbel {
 
 // The program's one window on the plain Windows API: the ball, the
@@ -17,11 +15,8 @@ namespace zorbel {
 // native event runs the shared handler named after it.
 class Form1 final : public toolkit::Window {
 public:
-    // endProgram is what Command1_Click and the window's own close call.
     Form1(sound::Cues &cues, std::function<void()> endProgram);
     ~Form1() override;
-    Form1(const Form1 &) = delete;
-    Form1 &operator=(const Form1 &) = delete;
 
     HWND window() const { return m_window; }
     void Form_Load() { m_form.Form_Load(); }

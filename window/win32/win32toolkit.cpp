@@ -41,10 +41,9 @@ std::wstring widen(std::string_view utf8)
 }
 
 Win32Element::Win32Element(HWND window, design::Rect design, const PixelScale &scale)
-    : PlacedElement(static_cast<float>(design.left), static_cast<float>(design.top))
+    : PlacedElement(static_cast<float>(design.left), static_cast<float>(design.top), static_cast<float>(design.height))
     , m_window(window)
     , m_width(design.width)
-    , m_height(design.height)
     , m_scale(scale)
 {
     place();
@@ -58,7 +57,7 @@ void Win32Element::setVisible(bool visible)
 void Win32Element::place()
 {
     SetWindowPos(m_window, nullptr, m_scale.toDevice(Left()), m_scale.toDevice(Top()), m_scale.toDevice(m_width),
-        m_scale.toDevice(m_height), SWP_NOZORDER | SWP_NOACTIVATE);
+        m_scale.toDevice(Height()), SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 void Win32Ticker::start(FormTimer &, int periodMs)

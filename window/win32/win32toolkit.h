@@ -24,7 +24,6 @@ class Win32Element final : public PlacedElement {
 public:
     Win32Element(HWND window, design::Rect design, const PixelScale &scale);
 
-    float Height() const override { return static_cast<float>(m_height); }
     void setVisible(bool visible) override;
 
     // Also called again after the scale has changed.
@@ -33,7 +32,6 @@ public:
 private:
     HWND m_window;
     int m_width;
-    int m_height;
     const PixelScale &m_scale;
 };
 
