@@ -184,8 +184,8 @@ def close_colour(white, light):
 
 
 # The hand cursor, 1 bit deep: X black, o white, . transparent. The tip of the
-# index finger is the hot spot.
-HAND_HOTSPOT = (5, 0)
+# index finger is the hot spot, kept in window/design.h because the web page
+# names it to the browser too.
 HAND = [
     ".....XX...........",
     "....XooX..........",
@@ -295,7 +295,8 @@ def make_hand_cursor():
         for x, mark in enumerate(line):
             opaque[y][x] = mark in 'Xo'
             white[y][x] = mark == 'o'
-    return {'hand.cur': cur_1(white, opaque, HAND_HOTSPOT)}
+    hot_spot = from_source('window/design.h', r'Point handHotSpot \{ ([0-9]+), ([0-9]+) \}')
+    return {'hand.cur': cur_1(white, opaque, hot_spot)}
 
 
 def _seam_arc(normal, circle, half):
