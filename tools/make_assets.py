@@ -13,6 +13,7 @@ import sys
 
 # Run from the source tree: no bytecode caches beside the sources.
 sys.dont_write_bytecode = True
+
 from assetgen.art import make_pictures
 from assetgen.sounds import make_sounds
 
