@@ -15,6 +15,8 @@
 //
 // Only the program under test should be running on that X server.
 
+#include "procstats.h"
+
 #include <xcb/damage.h>
 #include <xcb/xcb.h>
 
@@ -28,11 +30,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <dirent.h>
 #include <fcntl.h>
-#include <fstream>
-#include <memory>
-#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -50,46 +48,6 @@ double msSince(Clock::time_point start)
 {
     std::fprintf(stderr, "startupprobe: %s\n", what);
     std::exit(2);
-}
-
-// CPU time of all live threads in ns, and their context switches.
-struct ThreadTotals {
-    long long cpuNs = 0;
-    long long switches = 0;
-};
-
-ThreadTotals threadTotals(pid_t pid)
-{
-    ThreadTotals totals;
-    const std::string dir = "/proc/" + std::to_string(pid) + "/task";
-    std::unique_ptr<DIR, int (*)(DIR *)> tasks(opendir(dir.c_str()), closedir);
-    if (!tasks)
-        return totals;
-    while (const dirent *entry = readdir(tasks.get())) {
-        if (entry->d_name[0] == '.')
-            continue;
-        std::ifstream schedstat(dir + "/" + entry->d_name + "/schedstat");
-        long long ns = 0;
-        if (schedstat >> ns)
-            totals.cpuNs += ns;
-        std::ifstream status(dir + "/" + entry->d_name + "/status");
-        for (std::string line; std::getline(status, line);) {
-            if (line.rfind("voluntary_ctxt_switches:", 0) == 0 || line.rfind("nonvoluntary_ctxt_switches:", 0) == 0)
-                totals.switches += std::stoll(line.substr(line.find(':') + 1));
-        }
-    }
-    return totals;
-}
-
-long long fieldKiB(const std::string &file, const char *prefix)
-{
-    std::ifstream in(file);
-    long long total = 0;
-    for (std::string line; std::getline(in, line);) {
-        if (line.rfind(prefix, 0) == 0)
-            total += std::stoll(line.substr(line.find(':') + 1));
-    }
-    return total;
 }
 
 struct Options {
@@ -336,11 +294,9 @@ private:
         std::printf("idle_ms=%d\nidle_switches=%lld\nidle_cpu_ms=%.3f\n", m_options.idleMs,
                     after.switches - before.switches, double(after.cpuNs - before.cpuNs) / 1e6);
 
-        const std::string proc = "/proc/" + std::to_string(m_pid);
-        std::printf("rss_kib=%lld\npeak_rss_kib=%lld\nprivate_kib=%lld\n", fieldKiB(proc + "/status", "VmRSS:"),
-                    fieldKiB(proc + "/status", "VmHWM:"),
-                    fieldKiB(proc + "/smaps_rollup", "Private_Dirty:")
-                        + fieldKiB(proc + "/smaps_rollup", "Private_Hugetlb:"));
+        const MemoryTotals memory = memoryTotals(m_pid);
+        std::printf("rss_kib=%lld\npeak_rss_kib=%lld\nprivate_kib=%lld\n", memory.rssKiB, memory.peakRssKiB,
+                    memory.privateKiB);
         std::fflush(stdout);
     }
 

@@ -12,6 +12,11 @@ struct Size {
     int height;
 };
 
+struct Point {
+    int x;
+    int y;
+};
+
 struct Rect {
     int left;
     int top;
@@ -42,6 +47,9 @@ inline constexpr Rect Command1 { 556, 383, 35, 35 };
 inline constexpr int closeButtonInset = 45;
 inline constexpr Colour buttonColour { 128, 128, 128 };
 inline constexpr Size iconSize { 32, 32 };
+// Where the hand cursor points: the tip of its index finger. hand.cur is
+// drawn with it and the web page hands it to the browser with the picture.
+inline constexpr Point handHotSpot { 5, 0 };
 
 // The double-size pictures are drawn wherever a design pixel covers more
 // than one device pixel: scaled down they stay sharper than the plain ones

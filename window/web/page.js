@@ -26,7 +26,7 @@ var zorbelPage = {
     historyEvents: ['pointerdown', 'pointerup', 'mousedown', 'mouseup', 'auxclick'],
 
     handCursor() {
-        return 'url(hand.cur) 5 0, pointer';
+        return 'url(hand.cur) @ZORBEL_DESIGN_HAND_HOT_SPOT@, pointer';
     },
 
     // Device pixels per design pixel.

@@ -2,7 +2,7 @@
 
 #include "design.h"
 #include "resource.h"
-#include "runtimeerror.h"
+#include "windowport.h"
 
 #include <string>
 
