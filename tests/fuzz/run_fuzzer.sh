@@ -1,15 +1,12 @@
 #!/usr/bin/env bash
-# Builds the ball model's libFuzzer target with clang (AddressSanitizer and
-# UndefinedBehaviorSanitizer on, every UB report fatal) and runs it.
-#
-#   tests/fuzz/run_fuzzer.sh [RUNS] [-- extra libFuzzer flags]
-#
-# RUNS inputs (default 100000, about 2 * 10^7 events) of up to 2 KiB each, from
-# an empty corpus in build-fuzz/corpus, which later runs start from. A broken
-# invariant aborts and leaves the input in build-fuzz/ to replay:
-#   build-fuzz/ball_fuzzer build-fuzz/crash-...
-# Needs clang and libclang-rt-14-dev (tools/setup.sh test installs them).
 set -euo pipefail
+# Builds the ball model's libFuzzer target with clang (AddressSanitizer and
+# UndefinedBehaviorSanitizer, every report fatal) and runs it:
+#   tests/fuzz/run_fuzzer.sh [RUNS] [-- extra libFuzzer flags]
+# RUNS inputs (default 100000) of up to 2 KiB each, from the corpus in
+# build-fuzz/corpus, which later runs start from. A broken rule aborts and
+# leaves the input to replay: build-fuzz/ball_fuzzer build-fuzz/crash-...
+# Needs clang and libclang-rt-14-dev (tools/setup.sh test installs them).
 
 top=$(cd "$(dirname "$0")/../.." && pwd)
 out=${ZORBEL_FUZZ_DIR:-$top/build-fuzz}
