@@ -61,7 +61,7 @@ const Row drops[] = {
     { "@399,354 u x2141 t10", "speedX 1750.6923 timers 10" }, { "@399,354 u x1733 t60", "speedX 518.03284 timers 10" },
     { "@399,354 u x-265 t150", "speedX -12.946209 timers 10" },
     // Nothing after a failed increment runs.
-    { "@399,354 u c32767 t", "fails RuntimeError cues 1" },
+    { "@399,354 u c32767 t", "fails increment cues 1" },
 };
 
 TEST(Drops, BounceCountAndComeToRestAsWorkedOut)

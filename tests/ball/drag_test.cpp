@@ -40,14 +40,17 @@ const Row gestures[] = {
     { "u m0,0 r", "timers 10" },
     // Positions and displacements past 16 bits are run-time errors; the
     // negation of -32768 wraps.
-    { "@399,40000 p", "fails RuntimeError" },
-    { "p m0,32000 s m0,-64000 s", "speedY -32085 fails RuntimeError" },
+    { "@399,40000 p", "fails integer" },
+    { "p m0,32000 s m0,-64000 s", "speedY -32085 fails subtraction" },
     { "p m-399,-32852.75 s", "speedY -32768" },
+    // A pointer past any float, or not a number, is an error where it is stored.
+    { "p m1e39,0", "fails float" },
+    { "p mnan,0", "fails operation" },
     // While the right button, pressed before the left is let go, keeps the
     // grab, a left press anywhere goes to the ball and takes it wherever it
     // flew: thrown at 700 px a tick it rises 41,000 px above the window.
     { "u z h40,37 p s s m0,-700 s p2 r", "speedY 700" },
-    { "u z h40,37 p s s m0,-700 s p2 r t317 h40,8229 p", "speedY 0 top -41354.5 fails RuntimeError" },
+    { "u z h40,37 p s s m0,-700 s p2 r t317 h40,8229 p", "speedY 0 top -41354.5 fails integer" },
 };
 
 TEST(Gestures, LeaveTheBallAsWorkedOut)

@@ -10,7 +10,6 @@
 #include <map>
 #include <sstream>
 #include <string>
-#include <vector>
 
 // Worked examples as rows of a table: what the user and the window do, and
 // what comes of it. The steps are letters, each with its numbers:
@@ -25,7 +24,8 @@
 //   z       a flight: animation ticks until the timer stops
 //   cN LN vN xN  the bounce count, lastFallLimit, speedY, speedX set to N
 // The outcome names only what the row is about, as "key value" pairs: see
-// play() for the keys. A run-time error not named by "fails" fails the row.
+// play() for the keys. A run-time error is "fails" and the last word of its
+// message, what failed; one the row does not name fails the row.
 namespace zorbel::gesture {
 
 class Player {
@@ -37,8 +37,9 @@ public:
         try {
             for (std::string step; in >> step;)
                 perform(step[0], step.c_str() + 1);
-        } catch (const RuntimeError &) {
-            failed = "RuntimeError";
+        } catch (const RuntimeError &error) {
+            failed = error.what();
+            failed.erase(0, failed.rfind(' ') + 1);
         }
         const BallState &s = m_w.state();
         return { { "left", decimal(m_w.picBounce.left) }, { "top", decimal(m_w.picBounce.top) },
@@ -52,10 +53,7 @@ public:
 
 private:
     template<typename Integer>
-    static std::string text(Integer value)
-    {
-        return std::to_string(+value);
-    }
+    static std::string text(Integer value) { return std::to_string(+value); }
 
     // The shortest decimal that reads back as the same float.
     static std::string decimal(float value)

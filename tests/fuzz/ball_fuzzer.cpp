@@ -39,8 +39,7 @@ extern "C" int LLVMFuzzerInitialize(int *, char ***)
 {
     std::atexit([] {
         for (const Range &r : ranges)
-            std::fprintf(stderr, "ball_fuzzer: %s: %lld events, %lld releases came to rest, %lld sequences ended by a "
-                         "run-time error\n", r.name, r.counts.events, r.counts.settles, r.counts.runtimeErrors);
+            report(r.name, r.counts);
     });
     return 0;
 }

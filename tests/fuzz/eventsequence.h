@@ -5,15 +5,15 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <cstdio>
 #include <limits>
 #include <stdexcept>
 #include <string>
 
 // Drives the ball logic with what the window can deliver, in any order, as a
-// Source chooses (`std::uint32_t below(n)`, a choice in 0..n-1, and `bool
-// exhausted()`). After every event it checks what must hold whatever the user
-// does, and after letting go that the ball comes to rest; the sanitizers add
-// that nothing on the way is undefined.
+// Source chooses (`std::uint32_t below(n)`: a choice in 0..n-1; `bool
+// exhausted()`), and checks after every event what must hold whatever the user
+// does; the sanitizers add that nothing on the way is undefined.
 namespace zorbel::fuzz {
 
 struct Reach {
@@ -44,8 +44,17 @@ struct Violation : std::logic_error {
 };
 
 struct Counts {
-    long long events = 0, settles = 0, runtimeErrors = 0; // settles: let go and watched until at rest
+    long long events = 0, runtimeErrors = 0; // events in random order; sequences ended by the fatal path
+    long long settles = 0, watchedTicks = 0; // releases watched until the ball came to rest, and their ticks
+    int longestSettle = 0, mostBounces = 0; // ticks; bounces in one drop
 };
+
+inline void report(const char *reach, const Counts &c)
+{
+    std::fprintf(stderr, "%s: %lld events; %lld releases watched until rest in %lld ticks, the longest %d ticks; at most "
+                 "%d bounces in a drop; %lld sequences ended by a run-time error\n", reach, c.events, c.settles,
+                 c.watchedTicks, c.longestSettle, c.mostBounces, c.runtimeErrors);
+}
 
 template<typename Source>
 class EventSequence {
@@ -87,13 +96,13 @@ private:
             else
                 m_x = coordinate(m_w.Form1.scaleWidth), m_y = coordinate(m_w.Form1.scaleHeight);
             if (m_held != 0)
-                deliver([&] { ball.picBounce_MouseMove(Int16(m_held & 7), code, relativeX(), relativeY()); });
+                mouse(&Ball::picBounce_MouseMove, Int16(m_held & 7), code);
             break;
         case 3: case 4: press(code); break;
         case 5: case 6: // a release goes where the press went
             if (m_held != 0) {
                 m_held &= ~heldBit(code);
-                deliver([&] { ball.picBounce_MouseUp(code, 0, relativeX(), relativeY()); });
+                mouse(&Ball::picBounce_MouseUp, code);
             }
             break;
         case 7: // the window passes every new size on
@@ -129,7 +138,7 @@ private:
         if (!(x >= 0 && x < 80 && y >= 0 && y < m_w.picBounce.height) && (m_held == 0 || !m_reach.chords))
             return;
         m_held |= heldBit(code);
-        deliver([&] { m_w.ball.picBounce_MouseDown(code, 0, relativeX(), relativeY()); });
+        mouse(&Ball::picBounce_MouseDown, code);
     }
 
     static std::uint8_t heldBit(Int16 code) { return code == 0 ? 8 : (code & (code - 1)) == 0 ? code : 0; }
@@ -137,7 +146,7 @@ private:
     void letGoAndWatch()
     {
         if (m_held & leftButton)
-            deliver([&] { m_w.ball.picBounce_MouseUp(leftButton, 0, relativeX(), relativeY()); });
+            mouse(&Ball::picBounce_MouseUp, leftButton);
         else
             deliver([&] { m_w.ball.ReleaseBall(); });
         m_held = 0;
@@ -146,6 +155,8 @@ private:
             if (ticks == limit)
                 fail("the animation timer still runs " + std::to_string(limit) + " ticks after the release");
             m_w.ball.tmrAnimate_Timer();
+            ++m_counts.watchedTicks;
+            m_counts.longestSettle = std::max(m_counts.longestSettle, ticks + 1);
         }
         ++m_counts.settles;
     }
@@ -171,11 +182,16 @@ private:
         return m_source.below(std::uint32_t(clientExtent + 2 * m_reach.pointer) * 4 + 1) / 4.0 - m_reach.pointer;
     }
 
-    // Where the window draws the ball, in whole pixels, and the pointer in the
-    // ball's own coordinates, as the window passes them on.
+    // Where the window draws the ball, in whole pixels.
     static double pixel(float coordinate) { return std::nearbyint(std::clamp(double { coordinate }, -1e9, 1e9)); }
-    float relativeX() const { return float(std::clamp(m_x - pixel(m_w.picBounce.left), -1e30, 1e30)); }
-    float relativeY() const { return float(std::clamp(m_y - pixel(m_w.picBounce.top), -1e30, 1e30)); }
+
+    // With the pointer in the ball's own coordinates, as the window passes them on.
+    void mouse(void (Ball::*event)(Int16, Int16, float, float), Int16 button, Int16 shift = 0)
+    {
+        const auto x = float(std::clamp(m_x - pixel(m_w.picBounce.left), -1e30, 1e30));
+        const auto y = float(std::clamp(m_y - pixel(m_w.picBounce.top), -1e30, 1e30));
+        deliver([&] { (m_w.ball.*event)(button, shift, x, y); });
+    }
 
     template<typename Handler>
     void deliver(Handler handler)
@@ -191,6 +207,7 @@ private:
         for (const float value : { s.speedX, s.fallLimit, s.lastFallLimit, m_w.picBounce.left, m_w.picBounce.top })
             if (!(std::fabs(value) < farthest))
                 fail("a speed or position out of reach");
+        m_counts.mostBounces = std::max(m_counts.mostBounces, int { s.bounceCount });
         if (s.bounceCount > mostBouncesPerDrop)
             fail("bounced " + std::to_string(s.bounceCount) + " times in one drop");
         if (s.bounceCount != 0 && m_w.Form1.caption != std::to_string(s.bounceCount))
@@ -203,10 +220,8 @@ private:
 
     [[noreturn]] void fail(const std::string &what)
     {
-        throw Violation(what + " after " + std::to_string(m_counts.events) + " events: ball at "
-                        + std::to_string(m_w.picBounce.left) + "," + std::to_string(m_w.picBounce.top) + ", speed "
-                        + std::to_string(m_w.state().speedY) + ", client " + std::to_string(m_w.Form1.scaleHeight)
-                        + " px high");
+        throw Violation(what + " after " + std::to_string(m_counts.events) + " events, the ball at Top "
+                        + std::to_string(m_w.picBounce.top) + " of " + std::to_string(m_w.Form1.scaleHeight));
     }
 
     Source &m_source;

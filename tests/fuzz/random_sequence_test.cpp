@@ -36,8 +36,7 @@ TEST(RandomSequences, KeepWhatMustHoldAndEndOnlyThroughTheFatalPath)
                 break;
             }
         }
-        std::printf("%s: %lld events, %lld releases came to rest, %lld sequences ended by a run-time error\n", row.name,
-                    counts.events, counts.settles, counts.runtimeErrors);
+        report(row.name, counts);
         EXPECT_GE(counts.settles, row.leastSettles) << row.name << ": too few releases watched to prove anything";
         EXPECT_GE(counts.runtimeErrors, row.leastRuntimeErrors) << row.name << ": wild coordinates never overflowed";
     }

@@ -25,6 +25,6 @@ start=$(date +%s)
 status=0
 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 ./ball_fuzzer -runs="$runs" -max_len=2048 -len_control=0 -seed=1 \
     -print_final_stats=1 "$@" corpus >fuzz.log 2>&1 || status=$?
-grep -E '^(ball_fuzzer|Done|stat::number_of_executed_units|SUMMARY)|ERROR' fuzz.log || true
+grep -E '^(ball_fuzzer|on screen|chorded|off screen|Done|stat::number_of_executed_units|SUMMARY)|ERROR' fuzz.log || true
 echo "ball_fuzzer: $runs inputs in $(($(date +%s) - start)) s, exit status $status (log: $out/fuzz.log)"
 exit "$status"
