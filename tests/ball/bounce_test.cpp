@@ -5,7 +5,7 @@ namespace {
 
 const Row drops[] = {
     // The tenth contact repeats the ninth's rebound: it settles the ball and stops the timer.
-    { "u z", "ticks 234 first 35,-34,25 rebounds 26,20,15,11,8,6,4,3,2,2 title 10 cues 11 left 399 top 354" },
+    { "u z", "ticks 234 first 35,-34,25 rebounds 26,20,15,11,8,6,4,3,2,2 title 10 cues rbbbbbbbbbb left 399 top 354" },
     // The count of a drop from the design position depends on the client height.
     { "H255 u z", "ticks 146 first 22,-21,15 rebounds 16,12,9,7,5,4,3,2,2 title 9 top 181" },
     { "H334 u z", "ticks 174 first 28,-27,19 rebounds 20,15,11,8,6,4,3,2,2 title 9 top 260" },
@@ -25,9 +25,9 @@ const Row drops[] = {
     // Let go on the floor after a drop that ended still (lastFallLimit 0), the
     // first contact repeats it; the side speed keeps the timer running in
     // silence until it decays.
-    { "@399,354 u z", "ticks 1 first 1,0,0 rebounds 0 limit 0 title 1 cues 2 top 354" },
+    { "@399,354 u z", "ticks 1 first 1,0,0 rebounds 0 limit 0 title 1 cues rb top 354" },
     { "@399,354 L-2 u z", "ticks 5 first 1,0,-1 rebounds 0,1,1 title 3 top 354" },
-    { "@399,354 u x12 z", "ticks 239 first 1,0,0 rebounds 0 title 1 cues 2 top 354" },
+    { "@399,354 u x12 z", "ticks 239 first 1,0,0 rebounds 0 title 1 cues rb top 354" },
     // A taller client lowers the floor of a flying ball. A resting ball is lifted
     // onto a floor that rises above it, never moved otherwise, and not counted.
     { "u t20 H600 z", "ticks 276 first 24,-43,31 rebounds 32,24,18,14,10,8,6,4,3,2,2 title 11 top 526" },
@@ -36,8 +36,8 @@ const Row drops[] = {
     { "@399,354 u x12 t H300 t H500 z", "ticks 237 first - rebounds - title 1 top 226" },
     // The window passes a new size on: a settled ball goes onto the new floor at
     // once, silently, its timer left as it was; a flying or held ball stays.
-    { "u z H300 F", "top 226 timers 00 cues 11 title 10" },
-    { "u z H300 F H700 F", "top 626 timers 00 cues 11 title 10" },
+    { "u z H300 F", "top 226 timers 00 cues rbbbbbbbbbb title 10" },
+    { "u z H300 F H700 F", "top 626 timers 00 cues rbbbbbbbbbb title 10" },
     { "u t H200 F", "top 85" },
     { "u t p H200 F", "top 85" },
     // Gravity to -100 and no further, then the decay, rounded ties to even.
@@ -61,7 +61,7 @@ const Row drops[] = {
     { "@399,354 u x2141 t10", "speedX 1750.6923 timers 10" }, { "@399,354 u x1733 t60", "speedX 518.03284 timers 10" },
     { "@399,354 u x-265 t150", "speedX -12.946209 timers 10" },
     // Nothing after a failed increment runs.
-    { "@399,354 u c32767 t", "fails increment cues 1" },
+    { "@399,354 u c32767 t", "fails increment cues r" },
 };
 
 TEST(Drops, BounceCountAndComeToRestAsWorkedOut)

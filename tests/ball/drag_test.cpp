@@ -9,7 +9,7 @@ const Row gestures[] = {
     { "u t10 p2", "label 0 timers 10 limit -1000" },
     { "u t10 p3", "label 0 timers 10" },
     { "u z p2", "label 0 timers 00 count 10" },
-    { "u z p", "label 0 timers 01 count 0 limit -1000 title 10 cues 11" },
+    { "u z p", "label 0 timers 01 count 0 limit -1000 title 10 cues rbbbbbbbbbb" },
     // The grab point and the ball's position are kept rounded, ties to even.
     { "@10.5,11.5 h2.5,3.5 p", "ball 10,12 grab 2,4" },
     // The grab point stays under the pointer, one move per event, and nothing
@@ -17,7 +17,7 @@ const Row gestures[] = {
     { "h10.4,20.6 p m20.1,-0.6", "left 419.5 top 84 moves 1 ball 420,84" },
     { "h10.4,20.6 p m20.1,-0.6 m-2000,-500", "ball -1580,-416 top -416.4" },
     // Only the left button alone carries the ball or lets it go.
-    { "p m50,50,3 m50,50,2 m50,50,4 m50,50,0 r2 r4", "moves 0 timers 01 cues 0" },
+    { "p m50,50,3 m50,50,2 m50,50,4 m50,50,0 r2 r4", "moves 0 timers 01 cues -" },
     // The sampler's first sample measures against the last one of the previous
     // drag, (0, 0) at first, so the animation's fall shows as a jump.
     { "p s", "speedX 399 speedY -85" },
@@ -25,7 +25,7 @@ const Row gestures[] = {
     { "p s s r t30 p s s", "speedX 0 speedY 0" },
     // A still hold drops straight from where the ball hangs, and once let go
     // the ball moves only up and down.
-    { "p m0,-50 s s r", "speedX 0 speedY 0 timers 10 cues 1" },
+    { "p m0,-50 s s r", "speedX 0 speedY 0 timers 10 cues r" },
     { "p m0,-50 s s r t", "top 35" },
     { "p m0,-50 s s r z", "left 399 top 354" },
     // Only the last sampler period counts: thrown at 40, rising 20 px a tick.

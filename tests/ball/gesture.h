@@ -46,14 +46,23 @@ public:
             { "moves", text(m_w.picBounce.moves) }, { "ball", text(s.ballLeft) + "," + text(s.ballTop) },
             { "grab", text(s.grabX) + "," + text(s.grabY) }, { "speedX", decimal(s.speedX) },
             { "speedY", text(s.speedY) }, { "limit", decimal(s.fallLimit) }, { "count", text(s.bounceCount) },
-            { "title", m_w.Form1.caption.empty() ? "-" : m_w.Form1.caption }, { "cues", text(m_w.cues.played.size()) },
+            { "title", m_w.Form1.caption.empty() ? "-" : m_w.Form1.caption }, { "cues", cues() }, { "fails", failed },
             { "timers", text(m_w.tmrAnimate.enabled) + text(m_w.tmrDrag.enabled) }, { "label", text(m_w.Label1.visible) },
-            { "fails", failed }, { "ticks", text(m_ticks) }, { "first", m_first }, { "rebounds", m_rebounds } };
+            { "ticks", text(m_ticks) }, { "first", m_first }, { "rebounds", m_rebounds } };
     }
 
 private:
     template<typename Integer>
     static std::string text(Integer value) { return std::to_string(+value); }
+
+    // r for the release cue, b for a bounce.
+    std::string cues() const
+    {
+        std::string played;
+        for (const Int16 id : m_w.cues.played)
+            played += id == sound::releaseSound ? 'r' : id == sound::bounceSound ? 'b' : '?';
+        return played.empty() ? "-" : played;
+    }
 
     // The shortest decimal that reads back as the same float.
     static std::string decimal(float value)

@@ -51,8 +51,8 @@ struct Counts {
 
 inline void report(const char *reach, const Counts &c)
 {
-    std::fprintf(stderr, "%s: %lld events; %lld releases watched until rest in %lld ticks, the longest %d ticks; at most "
-                 "%d bounces in a drop; %lld sequences ended by a run-time error\n", reach, c.events, c.settles,
+    std::fprintf(stderr, "%s: %lld events; %lld releases watched until rest in %lld ticks, the longest %d ticks; "
+                 "at most %d bounces in a drop; %lld sequences ended by a run-time error\n", reach, c.events, c.settles,
                  c.watchedTicks, c.longestSettle, c.mostBounces, c.runtimeErrors);
 }
 
