@@ -1,364 +1,74 @@
-#include "fakeball.h"
+#include "gesture.h"
 
-#include <gtest/gtest.h>
-
-#include <iomanip>
-#include <vector>
-
-namespace zorbel {
+namespace zorbel::gesture {
 namespace {
 
-using fake::BallWindow;
-
-struct Contact {
-    int tick;
-    Int16 speedBefore;
-    int rebound; // the uncapped rebound, as fallLimit records it
-    bool counted;
+const Row drops[] = {
+    // The tenth contact repeats the ninth's rebound: it settles the ball and stops the timer.
+    { "u z", "ticks 234 first 35,-34,25 rebounds 26,20,15,11,8,6,4,3,2,2 title 10 cues rbbbbbbbbbb left 399 top 354" },
+    // The count of a drop from the design position depends on the client height.
+    { "H255 u z", "ticks 146 first 22,-21,15 rebounds 16,12,9,7,5,4,3,2,2 title 9 top 181" },
+    { "H334 u z", "ticks 174 first 28,-27,19 rebounds 20,15,11,8,6,4,3,2,2 title 9 top 260" },
+    { "H335 u z", "ticks 196 first 29,-28,20 rebounds 21,16,12,9,7,5,4,3,2,2 title 10 top 261" },
+    { "H474 u z", "ticks 238 first 37,-36,26 rebounds 27,20,15,11,8,6,4,3,2,2 title 10 top 400" },
+    { "H475 u z", "ticks 262 first 38,-37,27 rebounds 28,21,16,12,9,7,5,4,3,2,2 title 11 top 401" },
+    { "H723 u z", "ticks 323 first 49,-48,35 rebounds 36,27,20,15,11,8,6,4,3,2,2 title 11 top 649" },
+    { "H724 u z", "ticks 349 first 50,-49,36 rebounds 37,28,21,16,12,9,7,5,4,3,2,2 title 12 top 650" },
+    { "H1167 u z", "ticks 436 first 65,-64,47 rebounds 48,36,27,20,15,11,8,6,4,3,2,2 title 12 top 1093" },
+    // From here on the ball lands at top speed, and the rebound of 75 is capped
+    // to 50 after fallLimit took it.
+    { "H1168 u z", "ticks 464 first 66,-65,48 rebounds 49,37,28,21,16,12,9,7,5,4,3,2,2 title 13 top 1094" },
+    { "H5000 u z", "ticks 551 first 149,-100,49 rebounds 75,38,28,21,16,12,9,7,5,4,3,2,2 title 13 top 4926" },
+    { "H20000 u z", "ticks 851 first 449,-100,49 rebounds 75,38,28,21,16,12,9,7,5,4,3,2,2 title 13 top 19926" },
+    // A throw rises above the window and comes back at top speed.
+    { "@399,200 g v150 R z", "ticks 664 first 262,-100,49 rebounds 75,38,28,21,16,12,9,7,5,4,3,2,2 title 13" },
+    // Let go on the floor after a drop that ended still (lastFallLimit 0), the
+    // first contact repeats it; the side speed keeps the timer running in
+    // silence until it decays.
+    { "@399,354 u z", "ticks 1 first 1,0,0 rebounds 0 limit 0 title 1 cues rb top 354" },
+    { "@399,354 L-2 u z", "ticks 5 first 1,0,-1 rebounds 0,1,1 title 3 top 354" },
+    { "@399,354 u x12 z", "ticks 239 first 1,0,0 rebounds 0 title 1 cues rb top 354" },
+    // A taller client lowers the floor of a flying ball. A resting ball is lifted
+    // onto a floor that rises above it, never moved otherwise, and not counted.
+    { "u t20 H600 z", "ticks 276 first 24,-43,31 rebounds 32,24,18,14,10,8,6,4,3,2,2 title 11 top 526" },
+    { "u z H200 R z", "ticks 1 first 1,2,-2 rebounds - title 10 top 126" },
+    { "@399,354 u x12 t H300 z", "ticks 238 first 1,0,0 rebounds - title 1 top 226" },
+    { "@399,354 u x12 t H300 t H500 z", "ticks 237 first - rebounds - title 1 top 226" },
+    // The window passes a new size on: a settled ball goes onto the new floor at
+    // once, silently, its timer left as it was; a flying or held ball stays.
+    { "u z H300 F", "top 226 timers 00 cues rbbbbbbbbbb title 10" },
+    { "u z H300 F H700 F", "top 626 timers 00 cues rbbbbbbbbbb title 10" },
+    { "u t H200 F", "top 85" },
+    { "u t p H200 F", "top 85" },
+    // Gravity to -100 and no further, then the decay, rounded ties to even.
+    { "H100000 g v101 R t", "speedY 100" }, { "H100000 g v150 R t", "speedY 148" },
+    { "H100000 g v300 R t", "speedY 298" }, { "H100000 g v0 R t", "speedY -1" },
+    { "H100000 g v-99 R t", "speedY -100" }, { "H100000 g v-100 R t", "speedY -100" },
+    { "H100000 g v-298 R t", "speedY -298" }, { "H100000 g v-299 R t", "speedY -298" },
+    { "H100000 g v-400 R t", "speedY -399" }, { "H100000 u t99", "speedY -99" },
+    { "H100000 u t100", "speedY -100" }, { "H100000 u t300", "speedY -100" },
+    // Each tick multiplies the side speed by flightDecay in flight, and by
+    // restingDecay and flightDecay at rest, each product rounded once to a
+    // double and stored as a float. From Python, whose floats are doubles:
+    //     x = unpack("f", pack("f", x * 0.995))[0]            flying
+    //     x = unpack("f", pack("f", x * 0.985 * 0.995))[0]    resting
+    // A drop from the design position flies 233 ticks and settles on the 234th.
+    // Every row lands on another float where a product is rounded through a
+    // wider register first (the x87 unit of i686).
+    { "u x17 t60", "speedX 12.584439 timers 10" }, { "u x-23 t60", "speedX -17.026003 timers 10" },
+    { "u x2998 t60", "speedX 2219.3022 timers 10" }, { "u x5 t233", "speedX 1.5550618 timers 10" },
+    { "u x9 t234", "speedX 2.7433403 timers 10" }, { "u x17 t300", "speedX 1.3727796 timers 10" },
+    { "@399,354 u x2141 t10", "speedX 1750.6923 timers 10" }, { "@399,354 u x1733 t60", "speedX 518.03284 timers 10" },
+    { "@399,354 u x-265 t150", "speedX -12.946209 timers 10" },
+    // Nothing after a failed increment runs.
+    { "@399,354 u c32767 t", "fails increment cues r" },
 };
 
-// Runs animation ticks until the timer stops, noting every tick that finds
-// the ball on (or below) the floor.
-struct Flight {
-    std::vector<Contact> contacts;
-    std::vector<float> tops; // Top after each tick
-    int ticks = -1;
-
-    std::vector<int> rebounds() const
-    {
-        std::vector<int> out;
-        for (const auto &c : contacts)
-            if (c.counted)
-                out.push_back(c.rebound);
-        return out;
-    }
-};
-
-Flight fly(BallWindow &w, int maxTicks = 100000)
+TEST(Drops, BounceCountAndComeToRestAsWorkedOut)
 {
-    Flight flight;
-    for (int tick = 1; tick <= maxTicks; ++tick) {
-        const bool onFloor = w.Form1.scaleHeight - w.picBounce.height <= w.picBounce.top;
-        const Int16 before = w.state().speedY;
-        const auto sounds = w.cues.played.size();
-        w.ball.tmrAnimate_Timer();
-        if (onFloor)
-            flight.contacts.push_back({ tick, before, static_cast<int>(-w.state().fallLimit), w.cues.played.size() > sounds });
-        flight.tops.push_back(w.picBounce.top);
-        if (!w.tmrAnimate.enabled) {
-            flight.ticks = tick;
-            break;
-        }
-    }
-    return flight;
-}
-
-TEST(StartupDrop, BouncesTenTimesAndStopsOnTheSettlingTick)
-{
-    BallWindow w;
-    w.startup();
-    const Flight flight = fly(w);
-
-    ASSERT_FALSE(flight.contacts.empty());
-    EXPECT_EQ(flight.contacts.front().tick, 35);
-    EXPECT_EQ(flight.contacts.front().speedBefore, -34);
-    EXPECT_EQ(flight.rebounds(), (std::vector<int> { 26, 20, 15, 11, 8, 6, 4, 3, 2, 2 }));
-    EXPECT_EQ(flight.contacts.size(), 10u) << "the tenth contact settles the ball and stops the timer";
-    EXPECT_EQ(flight.ticks, flight.contacts.back().tick);
-    EXPECT_TRUE(w.state().atRest);
-    EXPECT_EQ(w.Form1.caption, "10");
-    EXPECT_EQ(w.picBounce.top, 354.0f);
-
-    std::vector<Int16> expected { sound::releaseSound };
-    expected.insert(expected.end(), 10, sound::bounceSound);
-    EXPECT_EQ(w.cues.played, expected);
-}
-
-TEST(StartupDrop, GrabAndReleaseSwitchTheTimersAndKeepTheTitle)
-{
-    BallWindow w;
-    w.Form1.caption = "7";
-    w.state().speedY = 12;
-    w.ball.GrabBall();
-    EXPECT_FALSE(w.tmrAnimate.enabled);
-    EXPECT_TRUE(w.tmrDrag.enabled);
-    EXPECT_EQ(w.state().fallLimit, -1000.0f);
-    EXPECT_EQ(w.state().speedY, 12);
-    EXPECT_EQ(w.Form1.caption, "7");
-    EXPECT_TRUE(w.cues.played.empty()) << "a grab alone plays nothing";
-
-    w.ball.ReleaseBall();
-    EXPECT_TRUE(w.tmrAnimate.enabled);
-    EXPECT_FALSE(w.tmrDrag.enabled);
-    EXPECT_EQ(w.cues.played, std::vector<Int16> { sound::releaseSound });
-}
-
-// The count of a drop from the design position depends on the client height.
-struct HeightCount {
-    float clientHeight;
-    int count;
-};
-
-class CountByHeight : public testing::TestWithParam<HeightCount> { };
-
-TEST_P(CountByHeight, StartupDropCountsAsTheHeightDecides)
-{
-    BallWindow w;
-    w.Form1.scaleHeight = GetParam().clientHeight;
-    w.startup();
-    ASSERT_GT(fly(w).ticks, 0);
-    EXPECT_EQ(w.Form1.caption, std::to_string(GetParam().count));
-    EXPECT_EQ(w.state().bounceCount, GetParam().count);
-    EXPECT_EQ(w.picBounce.top, GetParam().clientHeight - 74);
-}
-
-INSTANTIATE_TEST_SUITE_P(Boundaries, CountByHeight,
-    testing::Values(HeightCount { 255, 9 }, HeightCount { 334, 9 }, HeightCount { 335, 10 },
-        HeightCount { 428, 10 }, HeightCount { 474, 10 }, HeightCount { 475, 11 },
-        HeightCount { 723, 11 }, HeightCount { 724, 12 }, HeightCount { 1167, 12 },
-        HeightCount { 1168, 13 }, HeightCount { 5000, 13 }));
-
-TEST(ReleaseOnTheFloor, SettlesAtOnceWhenTheLastDropEndedStill)
-{
-    BallWindow w;
-    w.picBounce.top = 354;
-    w.startup();
-    const Flight flight = fly(w);
-    EXPECT_EQ(flight.ticks, 1);
-    EXPECT_EQ(flight.rebounds(), std::vector<int> { 0 });
-    EXPECT_EQ(w.state().fallLimit, 0.0f);
-    EXPECT_FALSE(std::signbit(w.state().fallLimit)) << "a zero rebound leaves +0.0";
-    EXPECT_EQ(w.Form1.caption, "1");
-    EXPECT_EQ(w.cues.played, (std::vector<Int16> { sound::releaseSound, sound::bounceSound }));
-}
-
-TEST(ReleaseOnTheFloor, CarriesTheFallLimitOfAnEarlierDrop)
-{
-    BallWindow w;
-    w.picBounce.top = 354;
-    w.state().lastFallLimit = -2;
-    w.startup();
-    const Flight flight = fly(w);
-    EXPECT_EQ(flight.rebounds(), (std::vector<int> { 0, 1, 1 }));
-    EXPECT_EQ(w.Form1.caption, "3");
-    EXPECT_EQ(w.picBounce.top, 354.0f);
-}
-
-TEST(Throw, RisesAboveTheWindowAndReturnsAtTopSpeed)
-{
-    BallWindow w;
-    w.picBounce.top = 200;
-    w.ball.GrabBall();
-    w.state().speedY = 150;
-    w.ball.ReleaseBall();
-    const Flight flight = fly(w);
-
-    EXPECT_LT(*std::min_element(flight.tops.begin(), flight.tops.end()), 0.0f);
-    ASSERT_GE(flight.contacts.size(), 2u);
-    EXPECT_EQ(flight.contacts[0].speedBefore, -100);
-    EXPECT_EQ(flight.contacts[0].rebound, 75);
-    EXPECT_EQ(flight.contacts[1].rebound, 38);
-
-    // Replay up to the first contact to see the cap at work.
-    BallWindow again;
-    again.picBounce.top = 200;
-    again.ball.GrabBall();
-    again.state().speedY = 150;
-    again.ball.ReleaseBall();
-    for (int tick = 1; tick < flight.contacts[0].tick; ++tick)
-        again.ball.tmrAnimate_Timer();
-    again.ball.tmrAnimate_Timer();
-    EXPECT_EQ(again.state().fallLimit, -75.0f);
-    EXPECT_EQ(again.state().speedY, 49) << "capped to 50, then one tick of gravity";
-}
-
-TEST(LongFall, ReachesTopSpeedOnItsHundredthTickAndKeepsIt)
-{
-    BallWindow w;
-    w.Form1.scaleHeight = 20000;
-    w.startup();
-    Int16 speedAt100 = 0;
-    for (int tick = 1; tick <= 300; ++tick) {
-        w.ball.tmrAnimate_Timer();
-        if (tick == 99) {
-            EXPECT_EQ(w.state().speedY, -99);
-        } else if (tick == 100) {
-            speedAt100 = w.state().speedY;
-        } else if (tick > 100) {
-            ASSERT_EQ(w.state().speedY, -100) << "tick " << tick;
-        }
-    }
-    EXPECT_EQ(speedAt100, -100);
-    const Flight flight = fly(w);
-    EXPECT_EQ(flight.contacts.front().rebound, 75);
-}
-
-struct SpeedTick {
-    Int16 before;
-    Int16 after;
-};
-
-class GravityAndDrag : public testing::TestWithParam<SpeedTick> { };
-
-TEST_P(GravityAndDrag, OneFlyingTickChangesTheSpeedSo)
-{
-    BallWindow w;
-    w.Form1.scaleHeight = 100000;
-    w.ball.GrabBall();
-    w.state().speedY = GetParam().before;
-    w.ball.ReleaseBall();
-    w.ball.tmrAnimate_Timer();
-    EXPECT_EQ(w.state().speedY, GetParam().after);
-}
-
-INSTANTIATE_TEST_SUITE_P(Speeds, GravityAndDrag,
-    testing::Values(SpeedTick { 101, 100 }, SpeedTick { 150, 148 }, SpeedTick { 300, 298 },
-        SpeedTick { 0, -1 }, SpeedTick { -99, -100 }, SpeedTick { -100, -100 },
-        SpeedTick { -298, -298 }, SpeedTick { -299, -298 }, SpeedTick { -400, -399 }));
-
-// Each tick multiplies the side speed by flightDecay in flight and by
-// restingDecay and flightDecay at rest, every product rounded once to a
-// double and then stored as a float. The expected floats come from Python,
-// whose floats are doubles (struct's "f" stores a float):
-//     x = unpack("f", pack("f", x * 0.995))[0]            flying
-//     x = unpack("f", pack("f", x * 0.985 * 0.995))[0]    resting
-// A drop from the design position flies 233 ticks and settles on the 234th;
-// a ball let go on the floor rests from its first tick. Every row lands on
-// another float when a product is rounded through a wider register first (the
-// x87 unit of i686).
-struct SideSpeed {
-    float releaseTop;
-    Int16 thrown;
-    int ticks;
-    float speedX;
-};
-
-class SideDecay : public testing::TestWithParam<SideSpeed> { };
-
-TEST_P(SideDecay, ThrownSideSpeedReachesTheDoubleRoundedFloat)
-{
-    BallWindow w;
-    w.picBounce.top = GetParam().releaseTop;
-    w.startup();
-    w.state().speedX = GetParam().thrown;
-    for (int tick = 0; tick < GetParam().ticks; ++tick)
-        w.ball.tmrAnimate_Timer();
-    ASSERT_TRUE(w.tmrAnimate.enabled);
-    EXPECT_EQ(w.state().speedX, GetParam().speedX)
-        << std::setprecision(9) << "thrown at " << GetParam().thrown << ", after " << GetParam().ticks
-        << " ticks: " << w.state().speedX << " instead of " << GetParam().speedX;
-}
-
-INSTANTIATE_TEST_SUITE_P(Throws, SideDecay,
-    testing::Values(SideSpeed { 85, 17, 60, 12.584439f }, SideSpeed { 85, -23, 60, -17.026003f },
-        SideSpeed { 85, 2998, 60, 2219.3022f }, SideSpeed { 85, 5, 233, 1.5550618f },
-        SideSpeed { 85, 9, 234, 2.7433403f }, SideSpeed { 85, 17, 300, 1.3727796f },
-        SideSpeed { 354, 2141, 10, 1750.6923f }, SideSpeed { 354, 1733, 60, 518.03284f },
-        SideSpeed { 354, -265, 150, -12.946209f }));
-
-TEST(Settling, SideSpeedKeepsTheTimerRunningSilentlyUntilItDecays)
-{
-    BallWindow w;
-    w.picBounce.top = 354;
-    w.startup();
-    w.ball.tmrAnimate_Timer(); // settles at once: the release on the floor
-    ASSERT_TRUE(w.state().atRest);
-
-    BallWindow sideways;
-    sideways.picBounce.top = 354;
-    sideways.startup();
-    sideways.state().speedX = 12;
-    const Flight flight = fly(sideways);
-    EXPECT_EQ(flight.ticks, 239) << "the settling tick counts as the first resting tick";
-    EXPECT_EQ(sideways.cues.played.size(), 2u) << "resting contacts are silent";
-    for (float top : flight.tops)
-        ASSERT_EQ(top, 354.0f);
-    EXPECT_EQ(sideways.Form1.caption, "1");
-}
-
-TEST(Resize, ShorterClientPinsARestingBallToTheNewFloor)
-{
-    BallWindow w;
-    w.picBounce.top = 354;
-    w.startup();
-    w.state().speedX = 12;
-    w.ball.tmrAnimate_Timer();
-    ASSERT_TRUE(w.state().atRest);
-    ASSERT_TRUE(w.tmrAnimate.enabled);
-
-    w.Form1.scaleHeight = 300;
-    w.ball.tmrAnimate_Timer();
-    EXPECT_EQ(w.picBounce.top, 226.0f);
-    EXPECT_EQ(w.Form1.caption, "1") << "a resting ball's contacts are not counted";
-
-    w.Form1.scaleHeight = 500;
-    w.ball.tmrAnimate_Timer();
-    EXPECT_EQ(w.picBounce.top, 226.0f) << "a settled ball hangs where it is";
-}
-
-TEST(Resize, TallerClientLowersTheFloorOfAFlyingBall)
-{
-    BallWindow w;
-    w.startup();
-    for (int tick = 0; tick < 20; ++tick)
-        w.ball.tmrAnimate_Timer();
-    w.Form1.scaleHeight = 600;
-    fly(w);
-    EXPECT_EQ(w.picBounce.top, 526.0f);
-    EXPECT_EQ(w.Form1.caption, "11");
-}
-
-TEST(Resize, NothingMovesAStoppedBall)
-{
-    BallWindow w;
-    w.startup();
-    fly(w);
-    ASSERT_FALSE(w.tmrAnimate.enabled);
-    w.Form1.scaleHeight = 200;
-    w.ball.ReleaseBall(); // let go without a grab: stays settled
-    EXPECT_EQ(w.settle(), 1);
-    EXPECT_EQ(w.picBounce.top, 126.0f) << "a ball below the floor is pinned, never moved otherwise";
-    EXPECT_EQ(w.Form1.caption, "10");
-}
-
-// A new client size puts a settled ball on its new floor at once, in silence,
-// with its timer left as it was; a flying or held ball is not moved by it.
-TEST(Resize, ANewSizePutsASettledBallOnTheNewFloorAtOnce)
-{
-    BallWindow w;
-    w.startup();
-    fly(w);
-    const std::size_t cues = w.cues.played.size();
-    for (float height : { 300.0f, 700.0f, 428.0f }) {
-        w.Form1.scaleHeight = height;
-        w.ball.floorMoved();
-        EXPECT_EQ(w.picBounce.top, height - 74) << "client height " << height;
-    }
-    EXPECT_FALSE(w.tmrAnimate.enabled);
-    EXPECT_EQ(w.cues.played.size(), cues);
-    EXPECT_EQ(w.Form1.caption, "10");
-
-    BallWindow flying;
-    flying.startup();
-    flying.ball.tmrAnimate_Timer();
-    const float top = flying.picBounce.top;
-    flying.Form1.scaleHeight = 200;
-    flying.ball.floorMoved();
-    EXPECT_EQ(flying.picBounce.top, top) << "a flying ball finds the floor by its own tick";
-    flying.ball.picBounce_MouseDown(leftButton, 0, 40, 37);
-    flying.ball.floorMoved();
-    EXPECT_EQ(flying.picBounce.top, top) << "a held ball stays in the hand";
-}
-
-TEST(Overflow, ACounterPastTheRangeIsARuntimeError)
-{
-    BallWindow w;
-    w.picBounce.top = 354;
-    w.startup();
-    w.state().bounceCount = 32767;
-    EXPECT_THROW(w.ball.tmrAnimate_Timer(), RuntimeError);
-    EXPECT_EQ(w.cues.played.size(), 1u) << "nothing after the failed increment runs";
+    for (const Row &row : drops)
+        expect(row);
 }
 
 } // namespace
-} // namespace zorbel
+} // namespace zorbel::gesture

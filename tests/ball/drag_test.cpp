@@ -1,215 +1,63 @@
-#include "fakeball.h"
+#include "gesture.h"
 
-#include <gtest/gtest.h>
-
-namespace zorbel {
+namespace zorbel::gesture {
 namespace {
 
-using fake::BallWindow;
-
-constexpr Int16 noShift = 0;
-
-// Presses the left button at (x, y) of the ball, then moves the pointer by
-// (dx, dy) in the ball's own coordinates as the toolkit reports them: relative
-// to where the ball now is.
-struct Hand {
-    BallWindow &w;
-    float x = 40;
-    float y = 30;
-
-    void press(Int16 button = leftButton) { w.ball.picBounce_MouseDown(button, noShift, x, y); }
-    void release(Int16 button = leftButton) { w.ball.picBounce_MouseUp(button, noShift, x, y); }
-    void carryBy(float dx, float dy, Int16 buttons = leftButton)
-    {
-        w.ball.picBounce_MouseMove(buttons, noShift, x + dx, y + dy);
-    }
-    void sample() { w.ball.tmrDrag_Timer(); }
+const Row gestures[] = {
+    // Any button's press hides the label; a falling or settled ball stays as it
+    // is unless the left button alone takes it, and then the count starts again.
+    { "u t10 p2", "label 0 timers 10 limit -1000" },
+    { "u t10 p3", "label 0 timers 10" },
+    { "u z p2", "label 0 timers 00 count 10" },
+    { "u z p", "label 0 timers 01 count 0 limit -1000 title 10 cues rbbbbbbbbbb" },
+    // The grab point and the ball's position are kept rounded, ties to even.
+    { "@10.5,11.5 h2.5,3.5 p", "ball 10,12 grab 2,4" },
+    // The grab point stays under the pointer, one move per event, and nothing
+    // confines the ball to the window.
+    { "h10.4,20.6 p m20.1,-0.6", "left 419.5 top 84 moves 1 ball 420,84" },
+    { "h10.4,20.6 p m20.1,-0.6 m-2000,-500", "ball -1580,-416 top -416.4" },
+    // Only the left button alone carries the ball or lets it go.
+    { "p m50,50,3 m50,50,2 m50,50,4 m50,50,0 r2 r4", "moves 0 timers 01 cues -" },
+    // The sampler's first sample measures against the last one of the previous
+    // drag, (0, 0) at first, so the animation's fall shows as a jump.
+    { "p s", "speedX 399 speedY -85" },
+    { "p s s r t30 p s", "speedY -217" },
+    { "p s s r t30 p s s", "speedX 0 speedY 0" },
+    // A still hold drops straight from where the ball hangs, and once let go
+    // the ball moves only up and down.
+    { "p m0,-50 s s r", "speedX 0 speedY 0 timers 10 cues r" },
+    { "p m0,-50 s s r t", "top 35" },
+    { "p m0,-50 s s r z", "left 399 top 354" },
+    // Only the last sampler period counts: thrown at 40, rising 20 px a tick.
+    { "p s m0,-10 s m3,-40 s r", "speedX 3 speedY 40" },
+    { "p s m0,-10 s m3,-40 s r t", "top 15" },
+    // Let go before the sampler ticks, the ball keeps its flight; the title
+    // waits for the first contact.
+    { "u t20 p r", "speedY -20 limit -1000 count 0 title -" },
+    { "u t20 p r z", "title 10" },
+    // A move without a grab (a double click) samples beside the animation.
+    { "u m0,0", "timers 11" },
+    { "u m0,0 r", "timers 10" },
+    // Positions and displacements past 16 bits are run-time errors; the
+    // negation of -32768 wraps.
+    { "@399,40000 p", "fails integer" },
+    { "p m0,32000 s m0,-64000 s", "speedY -32085 fails subtraction" },
+    { "p m-399,-32852.75 s", "speedY -32768" },
+    // A pointer past any float, or not a number, is an error where it is stored.
+    { "p m1e39,0", "fails float" },
+    { "p mnan,0", "fails operation" },
+    // While the right button, pressed before the left is let go, keeps the
+    // grab, a left press anywhere goes to the ball and takes it wherever it
+    // flew: thrown at 700 px a tick it rises 41,000 px above the window.
+    { "u z h40,37 p s s m0,-700 s p2 r", "speedY 700" },
+    { "u z h40,37 p s s m0,-700 s p2 r t317 h40,8229 p", "speedY 0 top -41354.5 fails integer" },
 };
 
-TEST(Press, AnyButtonHidesTheLabelButOnlyTheLeftTakesTheBall)
+TEST(Gestures, LeaveTheBallAsWorkedOut)
 {
-    BallWindow w;
-    w.startup();
-    for (int tick = 0; tick < 10; ++tick)
-        w.ball.tmrAnimate_Timer();
-    const BallState before = w.state();
-
-    Hand { w }.press(rightButton);
-    EXPECT_FALSE(w.Label1.visible);
-    EXPECT_TRUE(w.tmrAnimate.enabled) << "a falling ball keeps falling";
-    EXPECT_FALSE(w.tmrDrag.enabled);
-    EXPECT_EQ(w.state().fallLimit, before.fallLimit);
-
-    Hand { w }.press(leftButton);
-    EXPECT_FALSE(w.tmrAnimate.enabled);
-    EXPECT_TRUE(w.tmrDrag.enabled);
-    EXPECT_EQ(w.state().bounceCount, 0);
-}
-
-TEST(Press, RecordsTheGrabPointAndThePositionRounded)
-{
-    BallWindow w;
-    w.picBounce.left = 10.5f;
-    w.picBounce.top = 11.5f;
-    w.ball.picBounce_MouseDown(leftButton, noShift, 2.5f, 3.5f);
-    EXPECT_EQ(w.state().ballLeft, 10);
-    EXPECT_EQ(w.state().ballTop, 12);
-    EXPECT_EQ(w.state().grabX, 2);
-    EXPECT_EQ(w.state().grabY, 4);
-}
-
-TEST(Carry, KeepsTheGrabPointUnderThePointerWithOneMovePerEvent)
-{
-    BallWindow w;
-    Hand hand { w, 10.4f, 20.6f };
-    hand.press();
-    hand.carryBy(20.1f, -0.6f);
-    EXPECT_EQ(w.picBounce.moves, 1);
-    EXPECT_FLOAT_EQ(w.picBounce.left, 399 + 30.5f - 10);
-    EXPECT_FLOAT_EQ(w.picBounce.top, 85 + 20.0f - 21);
-    EXPECT_EQ(w.state().ballLeft, 420) << "419.5 rounds to even";
-    EXPECT_EQ(w.state().ballTop, 84);
-
-    // Past the window's edges as well: nothing confines the ball.
-    hand.carryBy(-2000, -500);
-    EXPECT_EQ(w.state().ballLeft, -1580);
-    EXPECT_LT(w.picBounce.top, 0.0f);
-}
-
-TEST(Carry, OnlyTheLeftButtonAloneDrags)
-{
-    BallWindow w;
-    Hand hand { w };
-    hand.press();
-    hand.carryBy(50, 50, leftButton | rightButton);
-    hand.carryBy(50, 50, rightButton);
-    EXPECT_EQ(w.picBounce.moves, 0);
-    hand.release(rightButton);
-    EXPECT_TRUE(w.tmrDrag.enabled) << "a right release during a left drag does not let go";
-    EXPECT_FALSE(w.tmrAnimate.enabled);
-    EXPECT_TRUE(w.cues.played.empty());
-}
-
-TEST(Sampler, FirstSampleMeasuresAgainstThePreviousDragsLastOne)
-{
-    BallWindow w;
-    Hand hand { w };
-    hand.press();
-    hand.sample();
-    EXPECT_EQ(w.state().speedX, 399.0f) << "the very first drag measures from (0, 0)";
-    EXPECT_EQ(w.state().speedY, -85);
-    hand.sample();
-    hand.release();
-
-    for (int tick = 0; tick < 30; ++tick)
-        w.ball.tmrAnimate_Timer();
-    const int fallen = roundToInt16(w.picBounce.top) - 85;
-    ASSERT_GT(fallen, 0);
-
-    hand.press();
-    hand.sample();
-    EXPECT_EQ(w.state().speedY, -fallen) << "the animation's fall shows as a jump";
-    hand.sample();
-    EXPECT_EQ(w.state().speedY, 0);
-    EXPECT_EQ(w.state().speedX, 0.0f);
-}
-
-TEST(Release, AStillHoldDropsStraightFromWhereTheBallHangs)
-{
-    BallWindow w;
-    Hand hand { w };
-    hand.press();
-    hand.carryBy(0, -50);
-    hand.sample();
-    hand.sample();
-    hand.release();
-    EXPECT_EQ(w.state().speedY, 0);
-    EXPECT_EQ(w.state().speedX, 0.0f);
-    EXPECT_EQ(w.cues.played, std::vector<Int16> { sound::releaseSound });
-    EXPECT_TRUE(w.tmrAnimate.enabled);
-    EXPECT_FALSE(w.tmrDrag.enabled);
-
-    const float top = w.picBounce.top;
-    w.ball.tmrAnimate_Timer();
-    EXPECT_EQ(w.picBounce.top, top);
-    EXPECT_GT(w.settle(), 0);
-    EXPECT_EQ(w.picBounce.left, 399.0f) << "once let go the ball moves only up and down";
-    EXPECT_EQ(w.picBounce.top, 354.0f);
-}
-
-TEST(Release, AFastUpwardDragIsThrownAtHalfTheCarryingSpeed)
-{
-    BallWindow w;
-    Hand hand { w };
-    hand.press();
-    hand.sample();
-    hand.carryBy(0, -10);
-    hand.sample();
-    hand.carryBy(3, -40);
-    hand.sample();
-    hand.release();
-    EXPECT_EQ(w.state().speedY, 40) << "only the last sampler period counts";
-    EXPECT_EQ(w.state().speedX, 3.0f);
-
-    const float top = w.picBounce.top;
-    w.ball.tmrAnimate_Timer();
-    EXPECT_EQ(w.picBounce.top, top - 20);
-}
-
-TEST(Release, BeforeTheSamplerTicksTheBallKeepsItsFlight)
-{
-    BallWindow w;
-    w.startup();
-    for (int tick = 0; tick < 20; ++tick)
-        w.ball.tmrAnimate_Timer();
-    const Int16 speedY = w.state().speedY;
-    ASSERT_LT(speedY, -10);
-    w.Form1.caption = "4";
-
-    Hand hand { w };
-    hand.press();
-    hand.release();
-    EXPECT_EQ(w.state().speedY, speedY);
-    EXPECT_EQ(w.state().fallLimit, -1000.0f);
-    EXPECT_EQ(w.state().bounceCount, 0);
-    EXPECT_EQ(w.Form1.caption, "4") << "the title waits for the first contact";
-    w.settle();
-    EXPECT_EQ(w.Form1.caption, "10");
-}
-
-TEST(DoubleClick, AMoveWithoutAGrabSamplesBesideTheAnimation)
-{
-    BallWindow w;
-    w.startup();
-    Hand hand { w };
-    hand.carryBy(0, 0);
-    EXPECT_TRUE(w.tmrDrag.enabled);
-    EXPECT_TRUE(w.tmrAnimate.enabled);
-    hand.release();
-    EXPECT_FALSE(w.tmrDrag.enabled);
-}
-
-TEST(Overflow, PositionsAndDisplacementsPastSixteenBitsAreRuntimeErrors)
-{
-    BallWindow far;
-    far.picBounce.top = 40000;
-    EXPECT_THROW(Hand { far }.press(), RuntimeError);
-
-    BallWindow fast;
-    Hand hand { fast };
-    hand.press();
-    hand.carryBy(0, 32000);
-    hand.sample();
-    hand.carryBy(0, -64000);
-    EXPECT_THROW(hand.sample(), RuntimeError) << "-31915 - 32085 does not fit";
-
-    BallWindow wrap;
-    Hand edge { wrap };
-    edge.press();
-    edge.carryBy(-399, -85 - 32768 + 0.25f);
-    edge.sample();
-    EXPECT_EQ(wrap.state().speedY, -32768) << "the negation of -32768 wraps";
+    for (const Row &row : gestures)
+        expect(row);
 }
 
 } // namespace
-} // namespace zorbel
+} // namespace zorbel::gesture

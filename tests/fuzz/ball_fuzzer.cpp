@@ -1,7 +1,7 @@
-// libFuzzer target: the input bytes choose the events of one sequence (see
-// eventsequence.h). A broken invariant, or an exception the model may not
-// throw, aborts so that libFuzzer keeps the input. Build and run it with
-// tests/fuzz/run_fuzzer.sh.
+// libFuzzer target: the first input byte picks the reach, mostly the
+// screen's, and the others the events of one sequence (see eventsequence.h).
+// A broken rule aborts, so that libFuzzer keeps the input; so does any
+// exception but the program's RuntimeError. Built and run by run_fuzzer.sh.
 
 #include "eventsequence.h"
 
@@ -9,6 +9,8 @@
 #include <cstdlib>
 
 namespace {
+
+using namespace zorbel::fuzz;
 
 // Reads the choices from the input; a dry input ends the sequence.
 struct ByteSource {
@@ -18,51 +20,27 @@ struct ByteSource {
     std::uint32_t below(std::uint32_t n)
     {
         std::uint32_t value = 0;
-        for (std::uint64_t range = 1; range < n && size > 0; range <<= 8) {
-            value = value << 8 | *data++;
-            --size;
-        }
+        for (std::uint64_t range = 1; range < n && size > 0; range <<= 8, ++data, --size)
+            value = value << 8 | *data;
         return value % n;
     }
-
     bool exhausted() const { return size == 0; }
 };
 
 struct Range {
     const char *name;
-    zorbel::fuzz::Reach reach;
-    zorbel::fuzz::Counts counts;
-};
-
-// The first input byte picks the range: mostly the screen's, where nothing may fail.
-Range ranges[] = {
-    { "on screen", zorbel::fuzz::onScreen, {} },
-    { "chorded", zorbel::fuzz::chorded, {} },
-    { "off screen", zorbel::fuzz::offScreen, {} },
-};
-
-Range &rangeFor(std::uint8_t byte)
-{
-    return byte < 160 ? ranges[0] : byte < 208 ? ranges[1] : ranges[2];
-}
-
-void report()
-{
-    for (const Range &range : ranges) {
-        const zorbel::fuzz::Counts &c = range.counts;
-        std::fprintf(stderr,
-                     "ball_fuzzer: %s: %lld events; %lld releases watched until rest in %lld ticks, the longest %d "
-                     "ticks; at most %d bounces in a drop; %lld sequences ended by a run-time error\n",
-                     range.name, c.events, c.settles, c.watchedTicks, c.longestSettle, c.mostBounces,
-                     c.runtimeErrors);
-    }
-}
+    Reach reach;
+    Counts counts;
+} ranges[] = { { "on screen", onScreen, {} }, { "chorded", chorded, {} }, { "off screen", offScreen, {} } };
 
 } // namespace
 
 extern "C" int LLVMFuzzerInitialize(int *, char ***)
 {
-    std::atexit(report);
+    std::atexit([] {
+        for (const Range &r : ranges)
+            report(r.name, r.counts);
+    });
     return 0;
 }
 
@@ -70,12 +48,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
 {
     if (size == 0)
         return 0;
-    Range &range = rangeFor(data[0]);
+    Range &range = ranges[data[0] < 160 ? 0 : data[0] < 208 ? 1 : 2];
     ByteSource source { data + 1, size - 1 };
-    zorbel::fuzz::EventSequence<ByteSource> sequence(source, range.reach, range.counts);
     try {
-        sequence.run();
-    } catch (const zorbel::fuzz::Violation &violation) {
+        EventSequence<ByteSource>(source, range.reach, range.counts).run();
+    } catch (const Violation &violation) {
         std::fprintf(stderr, "ball_fuzzer: %s\n", violation.what());
         std::abort();
     }

@@ -1,15 +1,12 @@
 #!/usr/bin/env bash
-# Builds the ball model's libFuzzer target with clang (AddressSanitizer and
-# UndefinedBehaviorSanitizer on, every UB report fatal) and runs it.
-#
-#   tests/fuzz/run_fuzzer.sh [RUNS] [-- extra libFuzzer flags]
-#
-# RUNS inputs (default 100000, about 2 * 10^7 events) of up to 2 KiB each, from
-# an empty corpus in build-fuzz/corpus, which later runs start from. A broken
-# invariant aborts and leaves the input in build-fuzz/ to replay:
-#   build-fuzz/ball_fuzzer build-fuzz/crash-...
-# Needs clang and libclang-rt-14-dev (tools/setup.sh test installs them).
 set -euo pipefail
+# Builds the ball model's libFuzzer target with clang (AddressSanitizer and
+# UndefinedBehaviorSanitizer, every report fatal) and runs it:
+#   tests/fuzz/run_fuzzer.sh [RUNS] [-- extra libFuzzer flags]
+# RUNS inputs (default 100000) of up to 2 KiB each, from the corpus in
+# build-fuzz/corpus, which later runs start from. A broken rule aborts and
+# leaves the input to replay: build-fuzz/ball_fuzzer build-fuzz/crash-...
+# Needs clang and libclang-rt-14-dev (tools/setup.sh test installs them).
 
 top=$(cd "$(dirname "$0")/../.." && pwd)
 out=${ZORBEL_FUZZ_DIR:-$top/build-fuzz}
@@ -28,6 +25,6 @@ start=$(date +%s)
 status=0
 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 ./ball_fuzzer -runs="$runs" -max_len=2048 -len_control=0 -seed=1 \
     -print_final_stats=1 "$@" corpus >fuzz.log 2>&1 || status=$?
-grep -E '^(ball_fuzzer|Done|stat::number_of_executed_units|SUMMARY)|ERROR' fuzz.log || true
+grep -E '^(ball_fuzzer|on screen|chorded|off screen|Done|stat::number_of_executed_units|SUMMARY)|ERROR' fuzz.log || true
 echo "ball_fuzzer: $runs inputs in $(($(date +%s) - start)) s, exit status $status (log: $out/fuzz.log)"
 exit "$status"

@@ -17,9 +17,7 @@ struct Element final : toolkit::Element {
     {
     }
 
-    float left = 0;
-    float top = 0;
-    float height = 0;
+    float left, top, height;
     bool visible = true;
     int moves = 0;
 
@@ -29,12 +27,7 @@ struct Element final : toolkit::Element {
     void setTop(float value) override { top = value; }
     float Height() const override { return height; }
     void setVisible(bool value) override { visible = value; }
-    void Move(float l, float t) override
-    {
-        left = l;
-        top = t;
-        ++moves;
-    }
+    void Move(float l, float t) override { left = l, top = t, ++moves; }
 };
 
 struct Window final : toolkit::Window {
@@ -50,12 +43,12 @@ struct Window final : toolkit::Window {
 };
 
 struct Timer final : toolkit::Timer {
-    explicit Timer(bool initially)
-        : enabled(initially)
+    explicit Timer(bool on)
+        : enabled(on)
     {
     }
 
-    bool enabled = false;
+    bool enabled;
     void setEnabled(bool value) override { enabled = value; }
 };
 
