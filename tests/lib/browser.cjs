@@ -1,18 +1,11 @@
 // The site in Debian's Chromium, driven through playwright-core (which
-// downloads no browser). The site is served from 127.0.0.1 by a static
-// server in this process; the sound goes wherever PULSE_SERVER points.
-//
-//   const browser = require('.../tests/lib/browser.cjs');
-//   const zorbel = await browser.open(site, { autoplay: true });
-//   await zorbel.waitTitle('10', 30);
-//   ...
-//   await zorbel.close();
-//
-// Every title the page has had is noted from its start (titles()), by a
-// script that runs before the program's. Reading the page by evaluating
-// script in it counts as a user gesture in Chromium, which would wake the
-// page's audio; waitTitle asks the browser instead. Nothing here waits
-// without a limit: what runs out says what it waited for.
+// downloads no browser), served from 127.0.0.1 by this process; the sound
+// goes wherever PULSE_SERVER points. Every title the page has had is noted
+// from its start (titles()), by a script that runs before the program's.
+// Reading the page by evaluating script in it counts as a user gesture in
+// Chromium, which would wake the page's audio; waitTitle asks the browser
+// instead. Nothing here waits without a limit, and what runs out says what
+// it waited for.
 'use strict';
 const fs = require('fs');
 const http = require('http');
@@ -112,11 +105,9 @@ async function open(site, { autoplay = false, touch = false, screen = null, behi
         },
 
         async waitTitle(want, seconds) {
-            let now;
-            for (const until = Date.now() + seconds * 1000; (now = await this.title()) !== want; await sleep(50)) {
+            for (let now, until = Date.now() + seconds * 1000; (now = await this.title()) !== want; await sleep(50))
                 if (Date.now() > until)
                     throw new Error(`the title is '${now}' after ${seconds} s, not '${want}'`);
-            }
         },
 
         titles() {

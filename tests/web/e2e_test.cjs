@@ -1,24 +1,11 @@
-// The site in Chromium, one group of cases per run (e2e_test.sh runs them
-// with the sound recorded where it counts):
+// The site in Chromium, one group of cases per run (e2e_test.sh records the
+// sound where it counts):
 //
-//   e2e_test.cjs SITE WORK startup  autoplay relaxed: the startup drop counts
-//                                   1 to 10; screenshot WORK/settled.png
-//   e2e_test.cjs SITE WORK gesture  autoplay as for a visitor: the startup
-//                                   drop, then twice a drop from Top 150 by
-//                                   the mouse; Tab to the button and Enter
-//   e2e_test.cjs SITE WORK input    the accessibility tree; the back and
-//                                   forward buttons; mouse, touch and cancelled
-//                                   touch drags, a throw; a second finger on
-//                                   the close button
-//   e2e_test.cjs SITE WORK screens  phones and small windows: the whole design
-//                                   scaled to fit, the drops the model predicts
-//                                   for the client height, a turn mid-drop
-//   e2e_test.cjs SITE WORK offline  autoplay relaxed, SITE a copy to change: the
-//                                   manifest, icons and favicon; the startup drop
-//                                   three times: kept by the service worker, after
-//                                   a new build, and with the network gone
+//   e2e_test.cjs SITE WORK GROUP PREDICT
 //
-// PREDICT (after the group) is tests/e2e/predict_drop built for node.
+// gesture, input and screens take the site as built; offline a copy of it to
+// change, and it leaves WORK/settled.png, the page after the first startup
+// drop. PREDICT is tests/e2e/predict_drop built for node.
 'use strict';
 const childProcess = require('child_process');
 const fs = require('fs');
@@ -78,23 +65,17 @@ function predict(height, top) {
     return childProcess.execFileSync(process.execPath, args, { encoding: 'utf8', timeout: 30000 }).trim().split(' ').map(Number);
 }
 
-// Waits until the ball has stayed at one Top for half a second; returns it.
-async function waitStill(zorbel) {
-    let previous = null;
-    for (let same = 0, tries = 0; same < 3; ++tries) {
-        check(tries < 100, 'the ball does not come to rest');
-        await browser.sleep(200);
-        const top = await zorbel.ballTop();
-        same = top === previous ? same + 1 : 0;
-        previous = top;
-    }
-    return previous;
-}
-
-// The ball comes to rest on the floor at design Top `floor`: in whole device
-// pixels, so within one of it when scaled.
+// The ball comes to rest, staying at one Top for half a second, on the floor
+// at design Top `floor`: in whole device pixels, so within one of it when scaled.
 async function onFloor(zorbel, what, floor = rest.top, scale = 1, ratio = 1) {
-    const top = await waitStill(zorbel);
+    let top = null;
+    for (let same = 0, tries = 0; same < 3; ++tries) {
+        check(tries < 100, `${what}: the ball does not come to rest`);
+        await browser.sleep(200);
+        const now = await zorbel.ballTop();
+        same = now === top ? same + 1 : 0;
+        top = now;
+    }
     check(Math.abs(top - floor * scale) <= (scale < 1 ? 1 / ratio : 0),
         `${what}: the ball came to rest at ${top} CSS px, not on the floor at ${floor * scale}`);
 }
@@ -304,12 +285,12 @@ async function checkKept(zorbel) {
     };
 
     const html = (await get('')).bytes.toString();
-    const icon = /<link rel="icon" type="image\/png" sizes="(\d+x\d+)" href="([^"]+)">/.exec(html);
-    check(icon, 'the page names no PNG icon');
-    await checkPng(icon[2], icon[1]);
-    check(/<meta name="description" content="[^"]{50,}">/.test(html), 'the page has no description in its own language');
-    check(/<meta name="description" lang="en" content="[^"]{50,}">/.test(html), 'the page has no description in English');
-    check(html.includes('<meta name="theme-color" content="#000000">'), 'the page has no black theme colour');
+    const icon = /<link rel="icon" type="image\/png" sizes="(\d+x\d+)" href="([^"]+)">/;
+    for (const [want, lacks] of [[/<meta name="description" content="[^"]{50,}">/, 'a description in its own language'],
+        [/<meta name="description" lang="en" content="[^"]{50,}">/, 'a description in English'],
+        [/<meta name="theme-color" content="#000000">/, 'a black theme colour'], [icon, 'PNG icon']])
+        check(want.test(html), `the page has no ${lacks}`);
+    await checkPng(icon.exec(html)[2], icon.exec(html)[1]);
 
     const session = await zorbel.page.context().newCDPSession(zorbel.page);
     const { url, errors, data } = await browser.within(30, 'manifest from the browser', session.send('Page.getAppManifest'));
@@ -346,17 +327,6 @@ async function visit(zorbel, what) {
 }
 
 const groups = {
-    async startup() {
-        const zorbel = await open({ autoplay: true });
-        await checkCount(zorbel, 0, 'the startup drop');
-        await playedOut(zorbel, 'the startup drop');
-        const titles = await zorbel.titles();
-        await zorbel.page.screenshot({ path: path.join(work, 'settled.png') });
-        check(zorbel.errors.length === 0, `the page reported: ${zorbel.errors.join('; ')}`);
-        await zorbel.close();
-        return `the title went ${titles.join(' ')}`;
-    },
-
     // Nothing here evaluates script in the page before the press: that would
     // count as a gesture.
     async gesture() {
@@ -426,6 +396,8 @@ const groups = {
         const zorbel = await open({ autoplay: true });
         const kept = await checkKept(zorbel);
         await checkCount(zorbel, 0, 'the first visit');
+        const titles = await zorbel.titles();
+        await zorbel.page.screenshot({ path: path.join(work, 'settled.png') });
         await waitFor(zorbel, 20, 'the service worker kept no copy of the site',
             () => navigator.serviceWorker.getRegistration().then(found => Boolean(found && found.active)));
         await playedOut(zorbel, 'the first visit');
@@ -459,7 +431,7 @@ const groups = {
         check((await zorbel.page.content()).includes('<!-- the next build -->'), 'with the network gone the page is the old build');
         check(zorbel.errors.length === 0, `the page reported: ${zorbel.errors.join('; ')}`);
         await zorbel.close();
-        return `${kept}; counted 1 to 10 kept, after a new build and offline, from the new build's copy`;
+        return `the title went ${titles.join(' ')}; ${kept}; counted 1 to 10 kept, after a new build and offline, from the new build's copy`;
     },
 };
 
