@@ -97,6 +97,9 @@ async function open(site, { autoplay = false, touch = false, screen = null, behi
         url,
         errors,
 
+        // A command of Chromium's DevTools protocol to the page.
+        cdp: (method, params) => send(1, method, params),
+
         // The title as the browser shows it, without touching the page.
         async title() {
             const { targetInfos } = await send(0, 'Target.getTargets');

@@ -183,25 +183,26 @@ async function endsBy(zorbel, what, action) {
     check(await zorbel.title() === title, `the title changed after ${what}`);
 }
 
-// The picture element with this id as the page shows it: its box in CSS
-// pixels, and the colours of the screenshot's pixels inside it.
-async function shown(zorbel, id) {
+// The ball, the line and the button as the page shows them: each one's box
+// in CSS pixels, whether it is all in sight and its text all shown, and the
+// colours of the screenshot's pixels inside it.
+async function shown(zorbel) {
     const shot = (await zorbel.page.screenshot({ scale: 'css' })).toString('base64');
-    return zorbel.page.evaluate(async ([shot, id]) => {
+    return zorbel.page.evaluate(async shot => {
         const image = await createImageBitmap(await (await fetch('data:image/png;base64,' + shot)).blob());
         const context = new OffscreenCanvas(image.width, image.height).getContext('2d');
         context.drawImage(image, 0, 0);
-        const element = document.getElementById(id);
-        const box = element.getBoundingClientRect();
-        const pixels = context.getImageData(Math.floor(box.left), Math.floor(box.top),
-            Math.max(1, Math.floor(box.width)), Math.max(1, Math.floor(box.height))).data;
-        const colours = [];
-        for (let at = 0; at < pixels.length; at += 4)
-            colours.push([pixels[at], pixels[at + 1], pixels[at + 2]]);
-        // Drawn from whole device pixels, a scaled box may reach part of one past the edge.
-        const inside = box.left >= -1 && box.top >= -1 && box.right <= innerWidth + 1 && box.bottom <= innerHeight + 1;
-        return { left: box.left, top: box.top, right: box.right, bottom: box.bottom, colours, inside, cut: element.scrollWidth > element.clientWidth };
-    }, [shot, id]);
+        return ['picBounce', 'Label1', 'Command1'].map(id => {
+            const element = document.getElementById(id);
+            const box = element.getBoundingClientRect();
+            const pixels = context.getImageData(Math.floor(box.left), Math.floor(box.top),
+                Math.max(1, Math.floor(box.width)), Math.max(1, Math.floor(box.height))).data;
+            const colours = Array.from({ length: pixels.length / 4 }, (_, at) => [...pixels.subarray(4 * at, 4 * at + 3)]);
+            // Drawn from whole device pixels, a scaled box may reach part of one past the edge.
+            const inside = box.left >= -1 && box.top >= -1 && box.right <= innerWidth + 1 && box.bottom <= innerHeight + 1;
+            return { left: box.left, top: box.top, right: box.right, bottom: box.bottom, colours, inside, cut: element.scrollWidth > element.clientWidth };
+        });
+    }, shot);
 }
 
 // Phones and small windows. hand: what drops the ball there. turn: a drop
@@ -232,9 +233,7 @@ async function checkScreen(screen) {
     await checkCount(zorbel, 0, `${what}, the startup drop`, count);
     await onFloor(zorbel, what, floor, fit.scale, ratio);
 
-    const ball = await shown(zorbel, 'picBounce');
-    const label = await shown(zorbel, 'Label1');
-    const button = await shown(zorbel, 'Command1');
+    const [ball, label, button] = await shown(zorbel);
     check(ball.inside && ball.colours.some(([r, g, b]) => r > 150 && g > 50 && g < r && b < 60), `${what} the ball is not all in sight`);
     check(label.inside && !label.cut && label.colours.some(([r, g, b]) => r > 200 && g > 140 && b > 80 && b < 170), `${what} the instruction line is not all in sight`);
     const corner = [(fit.width - 45) * fit.scale, (fit.height - 45) * fit.scale];
@@ -292,8 +291,7 @@ async function checkKept(zorbel) {
         check(want.test(html), `the page has no ${lacks}`);
     await checkPng(icon.exec(html)[2], icon.exec(html)[1]);
 
-    const session = await zorbel.page.context().newCDPSession(zorbel.page);
-    const { url, errors, data } = await browser.within(30, 'manifest from the browser', session.send('Page.getAppManifest'));
+    const { url, errors, data } = await zorbel.cdp('Page.getAppManifest');
     check(url && errors.length === 0, `the manifest (${url}) reads with errors: ${errors.map(error => error.message).join('; ')}`);
     const manifest = JSON.parse(data);
     const want = {
@@ -308,7 +306,7 @@ async function checkKept(zorbel) {
     for (const icon of manifest.icons)
         await checkPng(icon.src, icon.sizes);
     // Only the test's private browser context keeps it off a home screen.
-    const { installabilityErrors } = await browser.within(30, 'installability from the browser', session.send('Page.getInstallabilityErrors'));
+    const { installabilityErrors } = await zorbel.cdp('Page.getInstallabilityErrors');
     const against = installabilityErrors.map(error => error.errorId).filter(id => id !== 'in-incognito');
     check(against.length === 0, `Chromium would not install the page: ${against.join(', ')}`);
 
