@@ -54,9 +54,15 @@ async function checkCount(zorbel, from, what, last = 10) {
     check(JSON.stringify(titles) === JSON.stringify(want), `${what}: the title went ${titles.join(' ')}, not 1 to ${last}`);
 }
 
-// Until every cue asked for has played out, waking audio included.
-const playedOut = (zorbel, what) =>
-    waitFor(zorbel, 10, `the cues of ${what} did not play out`, () => zorbelAudio.sources.size === 0 && !zorbelAudio.waking);
+// Until every cue asked for has played out, waking audio included, and out
+// of the audio output too: it holds the last of them a while after the page
+// has done with them, and a page that goes cuts it off.
+async function playedOut(zorbel, what) {
+    const rendered = await waitFor(zorbel, 10, `the cues of ${what} did not play out`,
+        () => zorbelAudio.sources.size === 0 && !zorbelAudio.waking && { at: zorbelAudio.context.currentTime });
+    await waitFor(zorbel, 10, `the audio output did not play ${what} to its end`,
+        at => zorbelAudio.context.getOutputTimestamp().contextTime >= at, rendered.at);
+}
 
 // What the ball logic predicts for a client `height` design pixels high: the
 // startup drop, or with `top` a still drop from there: [count, settled Top].
