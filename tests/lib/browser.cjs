@@ -1,49 +1,49 @@
 // The site in Debian's Chromium, driven through playwright-core (which
-// downloads no browser). The site is served from 127.0.0.1 by a static
-// server in this process; the sound goes wherever PULSE_SERVER points.
-//
-//   const browser = require('.../tests/lib/browser.cjs');
-//   const zorbel = await browser.open(site, { autoplay: true });
-//   await zorbel.waitTitle('10', 30);
-//   ...
-//   await zorbel.close();
-//
-// Every title the page has had is noted from its start (titles()), by a
-// script that runs before the program's. Reading the page by evaluating
-// script in it counts as a user gesture in Chromium, which would wake the
-// page's audio; waitTitle asks the browser instead.
+// downloads no browser), served from 127.0.0.1 by this process; the sound
+// goes wherever PULSE_SERVER points. Every title the page has had is noted
+// from its start (titles()), by a script that runs before the program's.
+// Reading the page by evaluating script in it counts as a user gesture in
+// Chromium, which would wake the page's audio; waitTitle asks the browser
+// instead. Nothing here waits without a limit, and what runs out says what
+// it waited for.
 'use strict';
 const fs = require('fs');
 const http = require('http');
 const path = require('path');
 const { chromium } = require('playwright-core');
 
-const viewport = { width: 608, height: 428 };
 const types = {
     '.html': 'text/html', '.js': 'text/javascript', '.wasm': 'application/wasm',
     '.webmanifest': 'application/manifest+json', '.png': 'image/png', '.bmp': 'image/bmp',
     '.ico': 'image/x-icon', '.cur': 'image/x-icon',
 };
 
+const sleep = milliseconds => new Promise(resolve => setTimeout(resolve, milliseconds));
+
+// `promise`, or an error naming `what` once `seconds` have passed without it.
+function within(seconds, what, promise) {
+    let timer;
+    const late = new Promise((_, reject) => {
+        timer = setTimeout(() => reject(new Error(`no ${what} in ${seconds} s`)), seconds * 1000);
+    });
+    return Promise.race([promise, late]).finally(() => clearTimeout(timer));
+}
+
 function serve(site) {
     const server = http.createServer((request, response) => {
         const name = new URL(request.url, 'http://127.0.0.1').pathname.slice(1) || 'index.html';
         const file = path.join(site, path.basename(name));
         fs.readFile(file, (error, bytes) => {
-            if (error) {
-                response.writeHead(404).end();
-                return;
-            }
+            if (error)
+                return response.writeHead(404).end();
             response.writeHead(200, { 'Content-Type': types[path.extname(file)] || 'application/octet-stream' }).end(bytes);
         });
     });
-    return new Promise((resolve, reject) => {
+    return within(10, 'listening web server', new Promise((resolve, reject) => {
         server.once('error', reject);
         server.listen(0, '127.0.0.1', () => resolve(server));
-    });
+    }));
 }
-
-const sleep = milliseconds => new Promise(resolve => setTimeout(resolve, milliseconds));
 
 // Opens the site, by default at 608 x 428. autoplay: the page may play sound
 // before any gesture. touch: the page has a touch screen as well as the
@@ -56,6 +56,7 @@ async function open(site, { autoplay = false, touch = false, screen = null, behi
     const url = `http://127.0.0.1:${server.address().port}/`;
     const browser = await chromium.launch({
         executablePath: '/usr/bin/chromium',
+        timeout: 60000,
         // Playwright mutes every page unless told otherwise. On a busy
         // machine the audio output's default buffer runs dry and drops whole
         // cues from the recording; a larger one holds them.
@@ -63,11 +64,15 @@ async function open(site, { autoplay = false, touch = false, screen = null, behi
         args: ['--no-sandbox', '--audio-buffer-size=2048', `--autoplay-policy=${autoplay ? 'no-user-gesture-required' : 'document-user-activation-required'}`],
     });
     const context = await browser.newContext({
-        viewport: screen ? { width: screen.width, height: screen.height } : viewport,
+        viewport: screen ? { width: screen.width, height: screen.height } : { width: 608, height: 428 },
         deviceScaleFactor: screen ? screen.ratio || 1 : 1,
         hasTouch: touch,
     });
+    context.setDefaultTimeout(30000);
     const page = await context.newPage();
+    // Playwright's own waits have their limit above; a script run in the page has this one.
+    const evaluate = page.evaluate.bind(page);
+    page.evaluate = (script, arg) => within(30, 'answer from a script run in the page', evaluate(script, arg));
     const errors = [];
     page.on('pageerror', error => errors.push(error.message));
     page.on('console', message => { if (message.type() === 'error') errors.push(message.text()); });
@@ -81,34 +86,31 @@ async function open(site, { autoplay = false, touch = false, screen = null, behi
                 titles.push(document.title);
         }).observe(document, { subtree: true, childList: true, characterData: true });
     });
-    const browserSession = await browser.newBrowserCDPSession();
-    const pageSession = await context.newCDPSession(page);
+    const sessions = [await browser.newBrowserCDPSession(), await context.newCDPSession(page)];
+    const send = (session, method, params) => within(30, `answer from the browser to ${method}`, sessions[session].send(method, params));
     if (behind)
         await page.goto('data:text/html,<title>behind</title>');
-    const opened = Date.now();
     await page.goto(url);
 
     return {
         page,
         url,
         errors,
-        opened,
+
+        // A command of Chromium's DevTools protocol to the page.
+        cdp: (method, params) => send(1, method, params),
 
         // The title as the browser shows it, without touching the page.
         async title() {
-            const { targetInfos } = await browserSession.send('Target.getTargets');
+            const { targetInfos } = await send(0, 'Target.getTargets');
             const shown = targetInfos.find(target => target.type === 'page');
             return shown ? shown.title : null;
         },
 
         async waitTitle(want, seconds) {
-            const until = Date.now() + seconds * 1000;
-            let now;
-            while ((now = await this.title()) !== want) {
+            for (let now, until = Date.now() + seconds * 1000; (now = await this.title()) !== want; await sleep(50))
                 if (Date.now() > until)
                     throw new Error(`the title is '${now}' after ${seconds} s, not '${want}'`);
-                await sleep(50);
-            }
         },
 
         titles() {
@@ -128,29 +130,29 @@ async function open(site, { autoplay = false, touch = false, screen = null, behi
         // move names all the fingers down, an end those lifted).
         touch(type, x, y) {
             const points = Array.isArray(x) ? x : x === undefined ? [] : [[x, y]];
-            return pageSession.send('Input.dispatchTouchEvent', { type, touchPoints: points.map(([x, y, id = 0]) => ({ x, y, id })) });
+            return send(1, 'Input.dispatchTouchEvent', { type, touchPoints: points.map(([x, y, id = 0]) => ({ x, y, id })) });
         },
 
         // A press and release of a mouse button ('left', 'back', 'forward'…)
         // at x, y, by the browser's own input.
         async click(button, x, y) {
-            const buttons = { left: 1, right: 2, middle: 4, back: 8, forward: 16 };
+            const buttons = { left: 1, back: 8, forward: 16 };
             for (const [type, held] of [['mousePressed', buttons[button]], ['mouseReleased', 0]])
-                await pageSession.send('Input.dispatchMouseEvent', { type, x, y, button, buttons: held, clickCount: 1 });
+                await send(1, 'Input.dispatchMouseEvent', { type, x, y, button, buttons: held, clickCount: 1 });
         },
 
         // The left button held down and moved through `points` (x, y pairs)
         // one every `spacing` ms, then let go with the last: the events are
         // sent on time without waiting for the page to take each.
         async flick(points, spacing) {
-            const send = (type, [x, y], buttons) =>
-                pageSession.send('Input.dispatchMouseEvent', { type, x, y, button: 'left', buttons, clickCount: 1 });
+            const mouse = (type, [x, y], buttons) =>
+                send(1, 'Input.dispatchMouseEvent', { type, x, y, button: 'left', buttons, clickCount: 1 });
             const sent = [];
             for (const point of points) {
-                sent.push(send('mouseMoved', point, 1));
+                sent.push(mouse('mouseMoved', point, 1));
                 await sleep(spacing);
             }
-            sent.push(send('mouseReleased', points[points.length - 1], 0));
+            sent.push(mouse('mouseReleased', points[points.length - 1], 0));
             await Promise.all(sent);
         },
 
@@ -162,10 +164,10 @@ async function open(site, { autoplay = false, touch = false, screen = null, behi
         },
 
         async close() {
-            await browser.close();
+            await within(30, 'end of the browser', browser.close());
             server.close();
         },
     };
 }
 
-module.exports = { open, sleep, viewport };
+module.exports = { open, sleep, within };
