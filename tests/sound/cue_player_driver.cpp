@@ -10,6 +10,7 @@
 //       writes the embedded cue ID to FILE, for the recording's analysis
 
 #include "moddichiarazionicomuni.h"
+#include "pulsesound.h"
 
 #include <QDir>
 #include <QFile>
@@ -111,7 +112,7 @@ void reportIdleWakeups(std::chrono::milliseconds period)
 
 int dump(std::int16_t id, const char *path)
 {
-    const std::vector<std::uint8_t> image = zorbel::sound::LoadResData(id);
+    const std::vector<std::uint8_t> image = zorbel::sound::PulseSound::resource(id);
     std::FILE *out = std::fopen(path, "wb");
     if (!out)
         return 1;
@@ -121,7 +122,7 @@ int dump(std::int16_t id, const char *path)
 
 int play(const std::vector<Cue> &schedule, const char *recording, std::chrono::milliseconds idleCheck)
 {
-    auto sounds = std::make_unique<modDichiarazioniComuni>();
+    auto sounds = std::make_unique<zorbel::sound::modDichiarazioniComuni>(std::make_unique<zorbel::sound::PulseSound>());
     const Clock::time_point start = Clock::now();
     const auto playNow = [&](std::int16_t id) {
         const long long recorded = recordedSamples(recording);
