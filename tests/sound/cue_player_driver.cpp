@@ -6,8 +6,6 @@
 //       how far the recording had got), then "idle" and "exit" lines
 //   cue_player_driver play - [...]
 //       the same, playing each id read from stdin at once, until its end
-//   cue_player_driver dump ID FILE
-//       writes the embedded cue ID to FILE, for the recording's analysis
 
 #include "moddichiarazionicomuni.h"
 #include "pulsesound.h"
@@ -24,6 +22,7 @@
 #include <cstring>
 #include <iostream>
 #include <map>
+#include <sstream>
 #include <memory>
 #include <stdexcept>
 #include <string>
@@ -40,21 +39,17 @@ struct Cue {
     std::chrono::milliseconds at;
 };
 
+// "ID@MS,ID@MS,..."
 std::vector<Cue> parseSchedule(const std::string &text)
 {
     std::vector<Cue> cues;
-    std::size_t from = 0;
-    while (from < text.size()) {
-        std::size_t comma = text.find(',', from);
-        if (comma == std::string::npos)
-            comma = text.size();
-        const std::string item = text.substr(from, comma - from);
-        const std::size_t atSign = item.find('@');
-        if (atSign == std::string::npos)
-            throw std::invalid_argument("schedule item without @: " + item);
-        cues.push_back({static_cast<std::int16_t>(std::stoi(item.substr(0, atSign))),
-                        std::chrono::milliseconds(std::stoi(item.substr(atSign + 1)))});
-        from = comma + 1;
+    std::istringstream items(text);
+    for (std::string item; std::getline(items, item, ',');) {
+        int id = 0;
+        int at = 0;
+        if (std::sscanf(item.c_str(), "%d@%d", &id, &at) != 2)
+            throw std::invalid_argument("schedule item not ID@MS: " + item);
+        cues.push_back({ static_cast<std::int16_t>(id), std::chrono::milliseconds(at) });
     }
     return cues;
 }
@@ -110,16 +105,6 @@ void reportIdleWakeups(std::chrono::milliseconds period)
     std::printf("idle %lld ms wakeups %lld threads%s\n", static_cast<long long>(period.count()), total, detail.c_str());
 }
 
-int dump(std::int16_t id, const char *path)
-{
-    const std::vector<std::uint8_t> image = zorbel::sound::PulseSound::resource(id);
-    std::FILE *out = std::fopen(path, "wb");
-    if (!out)
-        return 1;
-    const bool written = std::fwrite(image.data(), 1, image.size(), out) == image.size();
-    return std::fclose(out) == 0 && written ? 0 : 1;
-}
-
 int play(const std::vector<Cue> &schedule, const char *recording, std::chrono::milliseconds idleCheck)
 {
     auto sounds = std::make_unique<zorbel::sound::modDichiarazioniComuni>(std::make_unique<zorbel::sound::PulseSound>());
@@ -159,10 +144,8 @@ int play(const std::vector<Cue> &schedule, const char *recording, std::chrono::m
 
 int main(int argc, char **argv)
 {
-    if (argc == 4 && std::strcmp(argv[1], "dump") == 0)
-        return dump(static_cast<std::int16_t>(std::atoi(argv[2])), argv[3]);
     if (argc < 3 || std::strcmp(argv[1], "play") != 0) {
-        std::fprintf(stderr, "usage: %s play ID@MS,...|- [--rec-file RAW] [--idle-check MS] | dump ID FILE\n", argv[0]);
+        std::fprintf(stderr, "usage: %s play ID@MS,...|- [--rec-file RAW] [--idle-check MS]\n", argv[0]);
         return 2;
     }
     const char *recording = nullptr;

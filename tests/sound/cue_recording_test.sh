@@ -24,12 +24,10 @@ for tick in 35 87 128 159 182 199 212 221 228 233; do
     schedule+=",102@$((tick * 10))"
 done
 
-"$driver" dump 102 "$work/bounce.wav"
-"$driver" dump 103 "$work/release.wav"
-
-# The cues heard in recording $1, e.g. "R B B"; more arguments go to count_cues.py.
+# The cues heard in recording $1, e.g. "R B B"; more arguments go to
+# count_cues.py. The program embeds the cues as they are in assets/.
 heard() {
-    python3 "$here/count_cues.py" "$@" --bounce "$work/bounce.wav" --release "$work/release.wav"
+    python3 "$here/count_cues.py" "$@" --bounce "$here/../../assets/bounce.wav" --release "$here/../../assets/release.wav"
 }
 
 pulse_start "$server"
