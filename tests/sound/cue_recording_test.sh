@@ -34,7 +34,11 @@ pulse_start "$server"
 
 pulse_record_start "$work/recording.raw"
 status=0
-timeout 60 "$driver" play "$schedule" --rec-file "$work/recording.raw" --idle-check 2000 \
+watch=()
+for pid in "$PULSE_PID" "${PULSE_OTHER_PIDS[@]}"; do
+    watch+=(--watch "$pid")
+done
+timeout 60 "$driver" play "$schedule" --rec-file "$work/recording.raw" --idle-check 2000 "${watch[@]}" \
     >"$work/driver.out" 2>"$work/driver.err" || status=$?
 pulse_record_stop
 heard "$work/recording.raw" --details >"$work/cues.out"
