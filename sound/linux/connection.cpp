@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <initializer_list>
 #include <limits>
+#include <optional>
 #include <utility>
 
 namespace zorbel::sound {
