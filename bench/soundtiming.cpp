@@ -22,6 +22,7 @@
 // named nullsink (tests/lib/pulse.sh).
 
 #include "moddichiarazionicomuni.h"
+#include "pulsesound.h"
 #include "wavimage.h"
 
 #include <pulse/error.h>
@@ -228,7 +229,7 @@ int main(int argc, char **argv)
     }
 
     const std::int16_t ids[] = { zorbel::sound::releaseSound, zorbel::sound::bounceSound };
-    const std::vector<std::uint8_t> images[] = { zorbel::sound::LoadResData(ids[0]), zorbel::sound::LoadResData(ids[1]) };
+    const std::vector<std::uint8_t> images[] = { zorbel::sound::PulseSound::resource(ids[0]), zorbel::sound::PulseSound::resource(ids[1]) };
     std::vector<zorbel::sound::WavImage> wavs;
     std::vector<std::vector<double>> recordedForms;
     for (const auto &image : images) {
@@ -240,7 +241,7 @@ int main(int argc, char **argv)
     }
 
     Recorder recorder;
-    auto sounds = floor ? nullptr : std::make_unique<modDichiarazioniComuni>();
+    auto sounds = floor ? nullptr : std::make_unique<zorbel::sound::modDichiarazioniComuni>(std::make_unique<zorbel::sound::PulseSound>());
     auto plain = floor ? std::make_unique<PlainStream>(wavs[0]) : nullptr;
 
     struct Play {

@@ -14,6 +14,7 @@
 // CALL is how long the play call held the caller.
 
 #include "moddichiarazionicomuni.h"
+#include "winmmsound.h"
 
 #include <windows.h>
 
@@ -22,6 +23,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <vector>
 
 int main(int argc, char **argv)
@@ -39,8 +41,9 @@ int main(int argc, char **argv)
     }
     const bool direct = argc == 4;
     const std::int16_t ids[] = { zorbel::sound::releaseSound, zorbel::sound::bounceSound };
-    const std::vector<std::uint8_t> images[] = { zorbel::sound::LoadResData(ids[0]), zorbel::sound::LoadResData(ids[1]) };
-    modDichiarazioniComuni sounds;
+    auto port = std::make_unique<zorbel::sound::WinmmSound>();
+    const std::vector<std::uint8_t> images[] = { port->LoadResData(ids[0]), port->LoadResData(ids[1]) };
+    zorbel::sound::modDichiarazioniComuni sounds(std::move(port));
     // Binds the audio driver first (half a second under Wine), so that the
     // schedule measures cues, not the first cue's wait for the driver.
     waveOutGetNumDevs();

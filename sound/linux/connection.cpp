@@ -1,17 +1,16 @@
 #include "connection.h"
 
-#include "platform.h"
+#include "soundplatform.h"
 
 #include <algorithm>
 #include <cstdio>
 #include <initializer_list>
 #include <limits>
+#include <optional>
 #include <utility>
 
 namespace zorbel::sound {
 namespace {
-
-using namespace std::chrono_literals;
 
 // The names the desktop's mixer shows the stream under and remembers its
 // volume by: the installed desktop entry and icon.
@@ -21,15 +20,6 @@ constexpr const char *desktopId = "org.zorbel.Zorbel";
 // How much the stream keeps queued ahead of the sink: what delays a cue's
 // start. The server may raise it to what the sink can do.
 constexpr pa_usec_t targetLatency = 5'000;
-
-// A cue that could not start this soon after it was asked for (the server
-// was still being reached) belongs to a moment that has passed.
-constexpr auto latestStart = 100ms;
-// But the first cue of a connection (the release cue at start) waits for the
-// connection and its stream: on a busy machine, or while the server wakes its
-// sink, it may come late, but it comes, and those that follow it keep their
-// distance from it.
-constexpr auto firstCueLatestStart = 2s;
 
 // The stream is paused at rest, so the sink may go idle and the server stops
 // serving it while the program rests.
@@ -70,14 +60,10 @@ void Connection::play(Cue cue)
 {
     if (cue.samples.empty()) {
         silence();
-        m_waiting.reset();
-        m_following.clear();
+        m_schedule.clear();
         return;
     }
-    if (!m_following.empty() || (!m_started && m_waiting))
-        m_following.push_back(std::move(cue));
-    else
-        m_waiting = std::move(cue);
+    m_schedule.ask(std::move(cue));
     // A server that went away is looked for again, without holding up anyone.
     if (!m_context)
         connect();
@@ -157,12 +143,7 @@ void Connection::onFollow(pa_mainloop_api *api, pa_time_event *timer, const stru
     auto *connection = static_cast<Connection *>(self);
     api->time_free(timer);
     connection->m_followTimer = nullptr;
-    if (connection->m_following.empty())
-        return;
-    // It belongs to the moment it was asked for, as late as the first cue.
-    connection->m_waiting = std::move(connection->m_following.front());
-    connection->m_following.pop_front();
-    connection->m_waiting->asked += connection->m_lateBy;
+    connection->m_schedule.follow();
     connection->start();
     connection->followLater();
 }
@@ -173,38 +154,31 @@ void Connection::start()
 {
     if (!m_context || m_pa.context_get_state(m_context) != PA_CONTEXT_READY)
         return;
-    const pa_sample_spec format = m_waiting ? m_waiting->format : cueFormat;
+    const Cue *waiting = m_schedule.waiting();
+    const pa_sample_spec format = waiting ? waiting->format : cueFormat;
     if (m_stream && !m_pa.sample_spec_equal(m_pa.stream_get_sample_spec(m_stream), &format))
         releaseStream();
     if (!m_stream) {
         openStream(format);
         return;
     }
-    if (m_pa.stream_get_state(m_stream) != PA_STREAM_READY || !m_waiting)
+    if (m_pa.stream_get_state(m_stream) != PA_STREAM_READY || !waiting)
         return;
 
-    const Cue cue = std::move(*m_waiting);
-    m_waiting.reset();
-    const bool first = !std::exchange(m_started, true);
-    const auto late = Clock::now() - cue.asked;
-    if (late > (first ? firstCueLatestStart : latestStart) || m_unanswered >= unansweredLimit) {
-        followLater();
+    const std::optional<Cue> cue = m_schedule.take(Clock::now(), m_unanswered >= unansweredLimit);
+    followLater();
+    if (!cue)
         return;
-    }
-    if (first) {
-        m_lateBy = late;
-        followLater();
-    }
     // The server drops what it still has of the old cue, then takes the new
     // one whole: nothing of the old sounds under the new, and the server
     // never waits for the rest of a cue. The bytes are copied here.
     ask(m_pa.stream_flush(m_stream, onAnswer, this));
-    m_pa.stream_write(m_stream, cue.samples.data(), cue.samples.size(), nullptr, 0, PA_SEEK_RELATIVE);
+    m_pa.stream_write(m_stream, cue->samples.data(), cue->samples.size(), nullptr, 0, PA_SEEK_RELATIVE);
     if (m_paused) {
         ask(m_pa.stream_cork(m_stream, 0, onAnswer, this));
         m_paused = false;
     }
-    pauseLater(cue.duration);
+    pauseLater(cue->duration);
 }
 
 void Connection::pauseLater(std::chrono::microseconds playing)
@@ -217,14 +191,13 @@ void Connection::pauseLater(std::chrono::microseconds playing)
         m_restTimer = m_pa.context_rttime_new(m_context, at, onRest, this);
 }
 
-// Starts each cue that came while the first one waited as far behind the
-// first as it was asked: once the first has started, or at once if that one
-// never will.
+// Starts each cue that came while the first one waited when its schedule says.
 void Connection::followLater()
 {
-    if (m_following.empty() || !m_context || !m_started)
+    const std::optional<Clock::time_point> due = m_schedule.followAt();
+    if (!due || !m_context)
         return;
-    const auto wait = std::max(Clock::duration {}, m_following.front().asked + m_lateBy - Clock::now());
+    const auto wait = std::max(Clock::duration {}, *due - Clock::now());
     const pa_usec_t at = m_pa.rtclock_now() + static_cast<pa_usec_t>(std::chrono::duration_cast<std::chrono::microseconds>(wait).count());
     if (m_followTimer)
         m_pa.context_rttime_restart(m_context, m_followTimer, at);
@@ -285,7 +258,7 @@ void Connection::releaseStream()
         if (*timer)
             m_api->time_free(std::exchange(*timer, nullptr));
     }
-    m_following.clear();
+    m_schedule.outputLost();
     if (!m_stream)
         return;
     m_pa.stream_set_state_callback(m_stream, nullptr, nullptr);
@@ -304,11 +277,8 @@ void Connection::release()
     m_pa.context_disconnect(m_context);
     m_pa.context_unref(m_context);
     m_context = nullptr;
-    // A server that comes back is a new connection: its first cue waits for
-    // it. A cue that waited for the one that went away belongs to the past.
-    m_waiting.reset();
-    m_started = false;
-    m_lateBy = {};
+    // A server that comes back is a new connection.
+    m_schedule.restart();
 }
 
 void Connection::warnNoServer()

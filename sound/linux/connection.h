@@ -1,11 +1,10 @@
 #pragma once
 
+#include "cueschedule.h"
 #include "pulse.h"
 
 #include <chrono>
 #include <cstdint>
-#include <deque>
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -36,9 +35,8 @@ public:
 
     // Reached at start-up, so the first cue finds the stream ready.
     void connect();
-    // The newest cue replaces any that is still waiting for the stream, but
-    // for the first cue of a connection: what comes while that one waits
-    // follows it, as far behind it as it was asked.
+    // Plays the cue as soon as the stream is ready for it, as its schedule
+    // (CueSchedule) says; one without samples silences the cue sounding.
     void play(Cue cue);
     // After the loop's events: lets go of what the server ended.
     void settle();
@@ -70,13 +68,10 @@ private:
     pa_stream *m_stream = nullptr;
     pa_time_event *m_restTimer = nullptr;
     pa_time_event *m_followTimer = nullptr;
-    std::optional<Cue> m_waiting;
-    std::deque<Cue> m_following; // what came while the first cue waited, in order
-    Clock::duration m_lateBy {}; // how late the first cue of the connection started
+    CueSchedule<Cue> m_schedule;
     int m_unanswered = 0;
     bool m_paused = true;
     bool m_everReady = false;
-    bool m_started = false; // a cue of this connection has been started or dropped
     bool m_warned = false;
 };
 

@@ -1,4 +1,4 @@
-#include "platform.h"
+#include "pulsesound.h"
 
 #include "runtimeerror.h"
 
@@ -10,7 +10,7 @@
 namespace zorbel::sound {
 
 // The sounds are Qt resources under the prefix of their type (assets/CMakeLists.txt).
-std::vector<std::uint8_t> LoadResData(std::int16_t id)
+std::vector<std::uint8_t> PulseSound::resource(std::int16_t id)
 {
     QFile resource(QStringLiteral(":/CUSTOM/%1").arg(id));
     if (!resource.open(QIODevice::ReadOnly))

@@ -1,4 +1,4 @@
-#include "platform.h"
+#include "pulsesound.h"
 
 #include "connection.h"
 #include "pulse.h"
@@ -83,13 +83,13 @@ Cue cueOf(const char *image, std::uint32_t flags)
 
 } // namespace
 
-struct SoundPlayer::Impl {
+struct PulseSound::Impl {
     // The thread may be stuck only inside libpulse (its look-up of a frozen
     // X display) when the player closes.
     SoundThread<Cue> thread { runSoundThread };
 };
 
-SoundPlayer::SoundPlayer()
+PulseSound::PulseSound()
 {
     // The sound thread takes no asynchronous signals: they stay with the
     // threads that handle them.
@@ -103,9 +103,9 @@ SoundPlayer::SoundPlayer()
     pthread_sigmask(SIG_SETMASK, &previous, nullptr);
 }
 
-SoundPlayer::~SoundPlayer() = default;
+PulseSound::~PulseSound() = default;
 
-std::uint32_t SoundPlayer::sndPlaySoundA(const char *image, std::uint32_t flags)
+std::uint32_t PulseSound::sndPlaySoundA(const char *image, std::uint32_t flags)
 {
     Cue cue = cueOf(image, flags);
     const bool playable = !cue.samples.empty();

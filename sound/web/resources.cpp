@@ -1,4 +1,4 @@
-#include "platform.h"
+#include "webaudiosound.h"
 
 #include "embeddedfiles.h"
 #include "runtimeerror.h"
@@ -7,7 +7,7 @@
 
 namespace zorbel::sound {
 
-std::vector<std::uint8_t> LoadResData(std::int16_t id)
+std::vector<std::uint8_t> WebAudioSound::LoadResData(std::int16_t id)
 {
     const std::span<const std::uint8_t> bytes = assets::embeddedFile("CUSTOM/" + std::to_string(id));
     if (bytes.empty())

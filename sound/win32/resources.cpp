@@ -1,4 +1,4 @@
-#include "platform.h"
+#include "winmmsound.h"
 
 #include "resource.h"
 #include "runtimeerror.h"
@@ -9,7 +9,7 @@
 
 namespace zorbel::sound {
 
-std::vector<std::uint8_t> LoadResData(std::int16_t id)
+std::vector<std::uint8_t> WinmmSound::LoadResData(std::int16_t id)
 {
     // Only the language the sounds are compiled in: a cue in another
     // language would be another program's.

@@ -1,4 +1,4 @@
-#include "platform.h"
+#include "winmmsound.h"
 
 #include "runtimeerror.h"
 #include "soundthread.h"
@@ -77,7 +77,7 @@ void serve(Mailbox<Cue> &mailbox)
 // without the multimedia library the program still starts, and its first
 // cue ends it. The library stays loaded to the end: a sound thread stuck
 // inside it may outlive the player.
-struct SoundPlayer::Impl {
+struct WinmmSound::Impl {
     SoundThread<Cue> thread { serve };
     bool bound = false;
 
@@ -92,15 +92,15 @@ struct SoundPlayer::Impl {
     }
 };
 
-SoundPlayer::SoundPlayer()
+WinmmSound::WinmmSound()
     : m_impl(std::make_unique<Impl>())
 {
 }
 
 // The sound thread stops the cue still playing as it ends.
-SoundPlayer::~SoundPlayer() = default;
+WinmmSound::~WinmmSound() = default;
 
-std::uint32_t SoundPlayer::sndPlaySoundA(const char *image, std::uint32_t flags)
+std::uint32_t WinmmSound::sndPlaySoundA(const char *image, std::uint32_t flags)
 {
     if (!m_impl->bound)
         m_impl->bind();

@@ -14,8 +14,10 @@
 # Both servers keep stream volumes by the stream's properties, as on a
 # desktop (PulseAudio's module-stream-restore, WirePlumber).
 #
-# Every process is started here and stopped by its PID; nothing is left in the
-# real home or runtime folders. Needs pulseaudio and pulseaudio-utils, and for
+# Every process is started here and stopped by its PID; everything the servers
+# keep lives under the test's $work (frame.sh), nothing in the real home or
+# runtime folders. Every pactl call has a limit: a stuck server fails the
+# step that asked it, rather than hanging the test. Needs pulseaudio and pulseaudio-utils, and for
 # PipeWire pipewire, pipewire-pulse, wireplumber and dbus.
 
 source "$(dirname "${BASH_SOURCE[0]}")/frame.sh"
@@ -32,7 +34,8 @@ PULSE_RECORD_PID=
 pulse_start() {
     on_exit pulse_stop
     PULSE_KIND=${1:-pulseaudio}
-    PULSE_DIR=$(mktemp -d) || return 1
+    # One folder per start: a subshell may start a server beside this one's.
+    PULSE_DIR=$(mktemp -d "$work/pulse.XXXX") || return 1
     mkdir -m700 "$PULSE_DIR/run" "$PULSE_DIR/state" "$PULSE_DIR/home"
     # The servers' HOME and the XDG folders point into the temp folder too, or
     # the servers write into the real ones.
@@ -83,7 +86,7 @@ pulse_server_start() {
         pulse_run pipewire-pulse 2>>"$PULSE_DIR/server.log" &
         PULSE_PID=$!
     fi
-    if ! wait_until 10 pactl info >/dev/null 2>&1; then
+    if ! wait_until 10 pulse_answers; then
         pulse_server_failed
         return 1
     fi
@@ -103,8 +106,12 @@ pulse_run() {
     HOME=$PULSE_DIR/home DBUS_SESSION_BUS_ADDRESS=${PULSE_BUS:-${DBUS_SESSION_BUS_ADDRESS:-}} exec "$@"
 }
 
+pulse_answers() {
+    timeout 5 pactl info >/dev/null 2>&1
+}
+
 pulse_default_is_nullsink() {
-    [ "$(pactl get-default-sink 2>/dev/null)" = nullsink ]
+    [ "$(timeout 5 pactl get-default-sink 2>/dev/null)" = nullsink ]
 }
 
 pulse_server_failed() {
@@ -123,7 +130,10 @@ pulse_record_start() {
     PULSE_RECORD_PID=$!
     if [ "$PULSE_KIND" = pulseaudio ]; then
         # Suspending and resuming makes the sink pick up the low latency the streams asked for.
-        pactl suspend-sink nullsink 1 && pactl suspend-sink nullsink 0 || return 1
+        timeout 10 pactl suspend-sink nullsink 1 && timeout 10 pactl suspend-sink nullsink 0 || {
+            echo "pulse.sh: the server did not suspend and resume its sink within 10 s" >&2
+            return 1
+        }
     fi
     if ! wait_until 10 pulse_recorded "$file" 1; then
         echo "pulse.sh: the recording stays empty" >&2

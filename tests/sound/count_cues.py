@@ -4,7 +4,7 @@
     count_cues.py RECORDING --bounce BOUNCE.wav --release RELEASE.wav [--details]
 
 RECORDING is raw signed 16-bit little-endian mono at 44100 Hz (what
-tests/lib/pulse.sh records) or a PCM WAVE file. The first output line is the
+tests/lib/pulse.sh records). The first output line is the
 cues in the order they started, "R" for release and "B" for bounce, e.g.
 "R B B B". With --details one line follows per cue:
 
@@ -27,8 +27,8 @@ with a short transient.
 import argparse
 import array
 import math
-import struct
 import sys
+import wave
 from operator import mul
 
 RATE = 44100
@@ -50,51 +50,30 @@ GLITCH_RECOVERY_MS = 20
 
 
 def read_wav(path):
-    """Returns (rate, mono samples scaled to 16 bits) of a PCM WAVE file."""
-    with open(path, 'rb') as f:
-        data = f.read()
-    if data[:4] != b'RIFF' or data[8:12] != b'WAVE':
-        raise ValueError(f'{path}: not a RIFF WAVE file')
-    fmt = None
-    at = 12
-    while at + 8 <= len(data):
-        tag, size = data[at:at + 4], struct.unpack_from('<I', data, at + 4)[0]
-        body = data[at + 8:at + 8 + size]
-        if tag == b'fmt ':
-            fmt = struct.unpack_from('<HHIIHH', body)
-        elif tag == b'data' and fmt:
-            tag_, channels, rate, _, _, bits = fmt
-            if tag_ != 1 or bits not in (8, 16):
-                raise ValueError(f'{path}: only 8- or 16-bit PCM is supported')
-            if bits == 8:
-                values = [(b - 128) * 256 for b in body]
-            else:
-                values = array.array('h')
-                values.frombytes(body[:len(body) // 2 * 2])
-                if sys.byteorder == 'big':
-                    values.byteswap()
-            frames = len(values) // channels
-            mono = [sum(values[i * channels:(i + 1) * channels]) / channels for i in range(frames)]
-            return rate, mono
-        at += 8 + size + (size & 1)
-    raise ValueError(f'{path}: no fmt and data chunks')
+    """Returns (rate, mono samples scaled to 16 bits) of an 8- or 16-bit PCM WAVE file."""
+    with wave.open(path, 'rb') as f:
+        channels, width, rate = f.getnchannels(), f.getsampwidth(), f.getframerate()
+        body = f.readframes(f.getnframes())
+    if width == 1:
+        values = [(b - 128) * 256 for b in body]
+    elif width == 2:
+        values = read_s16le(body)
+    else:
+        raise ValueError(f'{path}: only 8- or 16-bit PCM is supported')
+    return rate, [sum(values[i:i + channels]) / channels for i in range(0, len(values), channels)]
+
+
+def read_s16le(raw):
+    values = array.array('h')
+    values.frombytes(raw[:len(raw) // 2 * 2])
+    if sys.byteorder == 'big':
+        values.byteswap()
+    return values
 
 
 def read_recording(path):
     with open(path, 'rb') as f:
-        head = f.read(4)
-    if head == b'RIFF':
-        rate, samples = read_wav(path)
-        if rate != RATE:
-            samples = resample(samples, rate, RATE)
-        return samples
-    values = array.array('h')
-    with open(path, 'rb') as f:
-        raw = f.read()
-    values.frombytes(raw[:len(raw) // 2 * 2])
-    if sys.byteorder == 'big':
-        values.byteswap()
-    return [float(v) for v in values]
+        return [float(v) for v in read_s16le(f.read())]
 
 
 def resample(samples, source_rate, target_rate, half_width=8):

@@ -11,6 +11,7 @@ import subprocess
 import sys
 import tempfile
 import unittest
+import wave
 
 # Importing the tool must leave nothing behind in the source tree.
 sys.dont_write_bytecode = True
@@ -22,11 +23,11 @@ RATE = count_cues.RATE
 
 def write_cue(path, samples):
     """An 8-bit mono 11025 Hz cue file, like the program's own."""
-    body = bytes(max(0, min(255, round(128 + 127 * v))) for v in samples)
-    fmt = struct.pack('<HHIIHH', 1, 1, 11025, 11025, 1, 8)
-    wave = b'WAVE' + b'fmt ' + struct.pack('<I', 16) + fmt + b'data' + struct.pack('<I', len(body)) + body
-    with open(path, 'wb') as f:
-        f.write(b'RIFF' + struct.pack('<I', len(wave)) + wave)
+    with wave.open(path, 'wb') as f:
+        f.setnchannels(1)
+        f.setsampwidth(1)
+        f.setframerate(11025)
+        f.writeframes(bytes(max(0, min(255, round(128 + 127 * v))) for v in samples))
 
 
 class CountCues(unittest.TestCase):

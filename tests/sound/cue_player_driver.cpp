@@ -1,15 +1,16 @@
 // Plays the embedded cues on a schedule through modDichiarazioniComuni, as the
 // program does, and prints what the sound tests check:
 //
-//   cue_player_driver play 103@0,102@350,... [--rec-file RAW] [--idle-check MS]
+//   cue_player_driver play 103@0,102@350,... [--rec-file RAW] [--idle-check MS] [--watch PID]...
 //       one "play" line per cue (when it was asked for, how long the call took,
-//       how far the recording had got), then "idle" and "exit" lines
+//       how far the recording had got, how long this process's threads and
+//       those of the processes watched had waited for a CPU so far), then
+//       "after", "idle" and "exit" lines
 //   cue_player_driver play - [...]
 //       the same, playing each id read from stdin at once, until its end
-//   cue_player_driver dump ID FILE
-//       writes the embedded cue ID to FILE, for the recording's analysis
 
 #include "moddichiarazionicomuni.h"
+#include "pulsesound.h"
 
 #include <QDir>
 #include <QFile>
@@ -22,7 +23,9 @@
 #include <cstdlib>
 #include <cstring>
 #include <iostream>
+#include <fstream>
 #include <map>
+#include <sstream>
 #include <memory>
 #include <stdexcept>
 #include <string>
@@ -39,21 +42,17 @@ struct Cue {
     std::chrono::milliseconds at;
 };
 
+// "ID@MS,ID@MS,..."
 std::vector<Cue> parseSchedule(const std::string &text)
 {
     std::vector<Cue> cues;
-    std::size_t from = 0;
-    while (from < text.size()) {
-        std::size_t comma = text.find(',', from);
-        if (comma == std::string::npos)
-            comma = text.size();
-        const std::string item = text.substr(from, comma - from);
-        const std::size_t atSign = item.find('@');
-        if (atSign == std::string::npos)
-            throw std::invalid_argument("schedule item without @: " + item);
-        cues.push_back({static_cast<std::int16_t>(std::stoi(item.substr(0, atSign))),
-                        std::chrono::milliseconds(std::stoi(item.substr(atSign + 1)))});
-        from = comma + 1;
+    std::istringstream items(text);
+    for (std::string item; std::getline(items, item, ',');) {
+        int id = 0;
+        int at = 0;
+        if (std::sscanf(item.c_str(), "%d@%d", &id, &at) != 2)
+            throw std::invalid_argument("schedule item not ID@MS: " + item);
+        cues.push_back({ static_cast<std::int16_t>(id), std::chrono::milliseconds(at) });
     }
     return cues;
 }
@@ -65,6 +64,25 @@ long long recordedSamples(const char *recording)
     if (!recording || stat(recording, &info) != 0)
         return -1;
     return static_cast<long long>(info.st_size) / 2;
+}
+
+// How long, in ms, the threads of this process and of the processes
+// `watched` (the sound server's) have waited for a CPU so far: what tells a
+// busy machine from a late player.
+double runQueueWait(const std::vector<std::string> &watched)
+{
+    long long total = 0;
+    for (const std::string &pid : watched) {
+        const QString tasks = QStringLiteral("/proc/%1/task").arg(QString::fromStdString(pid));
+        for (const QString &task : QDir(tasks).entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+            std::ifstream stat((tasks + "/" + task + "/schedstat").toStdString());
+            long long running = 0;
+            long long waiting = 0;
+            if (stat >> running >> waiting)
+                total += waiting;
+        }
+    }
+    return static_cast<double>(total) / 1e6;
 }
 
 // Context switches of each of this process's threads, by thread id.
@@ -109,28 +127,20 @@ void reportIdleWakeups(std::chrono::milliseconds period)
     std::printf("idle %lld ms wakeups %lld threads%s\n", static_cast<long long>(period.count()), total, detail.c_str());
 }
 
-int dump(std::int16_t id, const char *path)
+int play(const std::vector<Cue> &schedule, const char *recording, std::chrono::milliseconds idleCheck,
+         const std::vector<std::string> &watched)
 {
-    const std::vector<std::uint8_t> image = zorbel::sound::LoadResData(id);
-    std::FILE *out = std::fopen(path, "wb");
-    if (!out)
-        return 1;
-    const bool written = std::fwrite(image.data(), 1, image.size(), out) == image.size();
-    return std::fclose(out) == 0 && written ? 0 : 1;
-}
-
-int play(const std::vector<Cue> &schedule, const char *recording, std::chrono::milliseconds idleCheck)
-{
-    auto sounds = std::make_unique<modDichiarazioniComuni>();
+    auto sounds = std::make_unique<zorbel::sound::modDichiarazioniComuni>(std::make_unique<zorbel::sound::PulseSound>());
     const Clock::time_point start = Clock::now();
     const auto playNow = [&](std::int16_t id) {
         const long long recorded = recordedSamples(recording);
+        const double waited = runQueueWait(watched);
         const Clock::time_point called = Clock::now();
         sounds->PlaySoundResource(id);
         const Clock::time_point returned = Clock::now();
-        std::printf("play %d at %.1f ms took %.3f ms rec_sample %lld\n", id,
+        std::printf("play %d at %.1f ms took %.3f ms rec_sample %lld rq_wait_ms %.1f\n", id,
                     std::chrono::duration<double, std::milli>(called - start).count(),
-                    std::chrono::duration<double, std::milli>(returned - called).count(), recorded);
+                    std::chrono::duration<double, std::milli>(returned - called).count(), recorded, waited);
         std::fflush(stdout);
     };
     for (const Cue &cue : schedule) {
@@ -143,6 +153,7 @@ int play(const std::vector<Cue> &schedule, const char *recording, std::chrono::m
     }
     // Long enough for the last cue to play out and its stream to close.
     std::this_thread::sleep_for(std::chrono::milliseconds(700));
+    std::printf("after rq_wait_ms %.1f\n", runQueueWait(watched));
     if (idleCheck.count() > 0)
         reportIdleWakeups(idleCheck);
 
@@ -158,23 +169,24 @@ int play(const std::vector<Cue> &schedule, const char *recording, std::chrono::m
 
 int main(int argc, char **argv)
 {
-    if (argc == 4 && std::strcmp(argv[1], "dump") == 0)
-        return dump(static_cast<std::int16_t>(std::atoi(argv[2])), argv[3]);
     if (argc < 3 || std::strcmp(argv[1], "play") != 0) {
-        std::fprintf(stderr, "usage: %s play ID@MS,...|- [--rec-file RAW] [--idle-check MS] | dump ID FILE\n", argv[0]);
+        std::fprintf(stderr, "usage: %s play ID@MS,...|- [--rec-file RAW] [--idle-check MS] [--watch PID]...\n", argv[0]);
         return 2;
     }
     const char *recording = nullptr;
     std::chrono::milliseconds idleCheck {0};
+    std::vector<std::string> watched { "self" };
     for (int i = 3; i + 1 < argc; i += 2) {
         if (std::strcmp(argv[i], "--rec-file") == 0)
             recording = argv[i + 1];
         else if (std::strcmp(argv[i], "--idle-check") == 0)
             idleCheck = std::chrono::milliseconds(std::atoi(argv[i + 1]));
+        else if (std::strcmp(argv[i], "--watch") == 0)
+            watched.push_back(argv[i + 1]);
     }
     try {
         const std::string schedule = argv[2];
-        return play(schedule == "-" ? std::vector<Cue> {} : parseSchedule(schedule), recording, idleCheck);
+        return play(schedule == "-" ? std::vector<Cue> {} : parseSchedule(schedule), recording, idleCheck, watched);
     } catch (const std::exception &error) {
         std::fprintf(stderr, "%s\n", error.what());
         return 2;

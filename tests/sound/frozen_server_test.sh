@@ -10,6 +10,7 @@ set -euo pipefail
 driver=$1
 server=$2
 here=$(cd "$(dirname "$0")" && pwd)
+source "$here/../lib/frame.sh"
 source "$here/../lib/pulse.sh"
 
 schedule=103@0,102@350,102@870,102@1280,102@1590,102@1820,102@1990,102@2120,102@2210,102@2280,102@2330

@@ -1,44 +1,75 @@
 #include "moddichiarazionicomuni.h"
+#include "pulsesound.h"
 #include "runtimeerror.h"
 #include "wavimage.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
 
-// Runs with no sound server, so the cues stay silent.
 namespace {
 
-std::size_t sampleCount(const std::vector<std::uint8_t> &image)
-{
-    const auto wav = zorbel::sound::WavImage::parse(image);
-    return wav ? wav->samples.size() : 0;
-}
+using namespace zorbel::sound;
+using Bytes = std::vector<std::uint8_t>;
 
-TEST(ModDichiarazioniComuni, PlaysEachEmbeddedCueUnchanged)
-{
-    modDichiarazioniComuni sounds;
-    for (const auto &[id, samples] : {std::pair {zorbel::sound::releaseSound, 3080u},
-                                      std::pair {zorbel::sound::bounceSound, 1086u},
-                                      std::pair {zorbel::sound::bounceSound, 1086u}}) {
-        sounds.PlaySoundResource(id);
-        EXPECT_EQ(sounds.currentSound(), zorbel::sound::LoadResData(id)) << id;
-        EXPECT_EQ(sampleCount(sounds.currentSound()), samples) << id;
-        EXPECT_TRUE(zorbel::sound::WavImage::holdsWholeFile(sounds.currentSound())) << id;
+// A port with some resources of its own besides the program's, and a player
+// that notes what it was handed.
+struct FakePort final : SoundPlatform {
+    std::map<std::int16_t, Bytes> resources;
+    std::vector<std::string> *played;
+
+    Bytes LoadResData(std::int16_t id) override
+    {
+        const auto found = resources.find(id);
+        return found == resources.end() ? PulseSound::resource(id) : found->second;
     }
-}
 
-TEST(ModDichiarazioniComuni, MissingResourceIsAnErrorAndKeepsTheLastSound)
+    std::uint32_t sndPlaySoundA(const char *image, std::uint32_t flags) override
+    {
+        const auto size = image ? WavImage::claimedSize(reinterpret_cast<const std::uint8_t *>(image)) : 0;
+        played->push_back((image ? std::to_string(size) + " bytes" : "stop") + " flags " + std::to_string(flags));
+        return image ? 1 : 0;
+    }
+};
+
+TEST(ModDichiarazioniComuni, HandsThePlayerWholeImagesOnly)
 {
-    modDichiarazioniComuni sounds;
-    sounds.PlayBounceSound();
+    std::vector<std::string> played;
+    auto port = std::make_unique<FakePort>();
+    port->played = &played;
+    const Bytes cue = PulseSound::resource(bounceSound);
+    port->resources = { { 1, cue }, { 2, Bytes(cue.begin(), cue.end() - 1) }, { 3, Bytes(8, 'x') } };
+    modDichiarazioniComuni sounds(std::move(port));
+    for (const std::int16_t id : { 1, 2, 3, 1 })
+        sounds.PlaySoundResource(id);
+    const std::string whole = std::to_string(cue.size()) + " bytes flags 7";
+    EXPECT_EQ(played, (std::vector<std::string> { whole, "stop flags 7", "8 bytes flags 7", whole }));
+
     try {
         sounds.PlaySoundResource(999);
         FAIL() << "no error for a missing resource";
     } catch (const zorbel::RuntimeError &error) {
         EXPECT_STREQ(error.what(), "sound resource 999 (CUSTOM) is missing");
     }
-    EXPECT_EQ(sounds.currentSound(), zorbel::sound::LoadResData(zorbel::sound::bounceSound));
+    EXPECT_EQ(played.size(), 4u) << "the cue still sounding was touched";
+    EXPECT_EQ(sounds.currentSound(), cue);
+}
+
+// The program's own cues, as embedded, played without a sound server.
+TEST(ModDichiarazioniComuni, PlaysEachEmbeddedCueUnchanged)
+{
+    modDichiarazioniComuni sounds(std::make_unique<PulseSound>());
+    for (const auto &[id, samples] : { std::pair { releaseSound, 3080u }, std::pair { bounceSound, 1086u } }) {
+        sounds.PlaySoundResource(id);
+        EXPECT_EQ(sounds.currentSound(), PulseSound::resource(id)) << id;
+        const auto wav = WavImage::parse(sounds.currentSound());
+        EXPECT_EQ(wav ? wav->samples.size() : 0, samples) << id;
+        EXPECT_TRUE(WavImage::holdsWholeFile(sounds.currentSound())) << id;
+    }
 }
 
 } // namespace

@@ -1,11 +1,13 @@
 #include "displayconnection.h"
 #include "form1.h"
 #include "moddichiarazionicomuni.h"
+#include "pulsesound.h"
 #include "terminationsignals.h"
 
 #include <QApplication>
 
 #include <csignal>
+#include <memory>
 #include <optional>
 
 int main(int argc, char *argv[])
@@ -28,7 +30,7 @@ int main(int argc, char *argv[])
 
     // The sound module outlives the window: its buffer holds the last cue's
     // bytes while the sound server may still be reading them.
-    modDichiarazioniComuni sounds;
+    zorbel::sound::modDichiarazioniComuni sounds(std::make_unique<zorbel::sound::PulseSound>());
     zorbel::TerminationSignals terminationSignals([] { QCoreApplication::exit(EXIT_SUCCESS); });
     // Built inside a handler too: a picture missing from the executable ends
     // the program through the same fatal-error path as any run-time error.

@@ -1,8 +1,10 @@
 #include "form1.h"
 #include "moddichiarazionicomuni.h"
+#include "webaudiosound.h"
 
 #include <emscripten/emscripten.h>
 
+#include <memory>
 #include <optional>
 
 namespace {
@@ -10,7 +12,7 @@ namespace {
 // main returns at once and the page goes on running the program's events,
 // so what they use lives here. The sound module outlives the window.
 zorbel::WebErrorScreen errorScreen;
-std::optional<modDichiarazioniComuni> sounds;
+std::optional<zorbel::sound::modDichiarazioniComuni> sounds;
 std::optional<zorbel::Form1> form;
 bool ended = false;
 
@@ -57,7 +59,7 @@ EMSCRIPTEN_KEEPALIVE void zorbel_viewportChanged()
 int main()
 {
     zorbel::useErrorScreen(errorScreen);
-    sounds.emplace();
+    sounds.emplace(std::make_unique<zorbel::sound::WebAudioSound>());
     // Built inside a handler: a run-time error while loading ends the
     // program through the same fatal-error path as any other.
     zorbel::runHandler([] {

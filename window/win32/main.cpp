@@ -1,8 +1,10 @@
 #include "form1.h"
 #include "moddichiarazionicomuni.h"
+#include "winmmsound.h"
 
 #include <windows.h>
 
+#include <memory>
 #include <optional>
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int)
@@ -11,7 +13,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int)
     zorbel::useErrorScreen(errorScreen);
     // The sound module outlives the window: its buffer holds the last cue's
     // bytes while the player may still be reading them.
-    modDichiarazioniComuni sounds;
+    zorbel::sound::modDichiarazioniComuni sounds(std::make_unique<zorbel::sound::WinmmSound>());
     // Built inside a handler too: a picture missing from the executable ends
     // the program through the same fatal-error path as any run-time error.
     std::optional<zorbel::Form1> form;

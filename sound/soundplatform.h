@@ -2,17 +2,12 @@
 
 #include <chrono>
 #include <cstdint>
-#include <memory>
 #include <vector>
 
-// What each platform gives the sound module: its embedded files and its
-// player of WAV images held in memory. No platform header belongs here.
+// What each platform's port gives the sound layer: its embedded files and its
+// player of WAV images held in memory. The port is made by the program's
+// main() and handed to modDichiarazioniComuni. No platform header belongs here.
 namespace zorbel::sound {
-
-// The bytes of the embedded resource of type "CUSTOM" with this id, exactly
-// as embedded. Throws zorbel::RuntimeError naming the id when the program
-// carries no such resource.
-std::vector<std::uint8_t> LoadResData(std::int16_t id);
 
 // This long after the last cue has played out a player lets its output rest,
 // so the program costs nothing while the ball lies still. Not sooner: the
@@ -24,17 +19,18 @@ inline constexpr std::uint32_t SND_ASYNC = 0x0001;
 inline constexpr std::uint32_t SND_NODEFAULT = 0x0002;
 inline constexpr std::uint32_t SND_MEMORY = 0x0004;
 
-// The platform's player of WAV images: on Windows the system's own
-// sndPlaySoundA, elsewhere ours, which behaves as the program expects of it.
-class SoundPlayer {
+class SoundPlatform {
 public:
-    SoundPlayer();
     // Stops the cue still sounding; after this the last image may be freed.
-    ~SoundPlayer();
+    virtual ~SoundPlatform() = default;
 
-    SoundPlayer(const SoundPlayer &) = delete;
-    SoundPlayer &operator=(const SoundPlayer &) = delete;
+    // The bytes of the embedded resource of type "CUSTOM" with this id,
+    // exactly as embedded. Throws zorbel::RuntimeError naming the id when the
+    // program carries no such resource.
+    virtual std::vector<std::uint8_t> LoadResData(std::int16_t id) = 0;
 
+    // The platform's player: on Windows the system's own sndPlaySoundA,
+    // elsewhere ours, which behaves as the program expects of it.
     // With SND_ASYNC | SND_MEMORY: starts playing the WAV file image at
     // `image` and returns at once, cutting off the cue still sounding. The
     // image must hold the whole file its RIFF header claims and stay as it
@@ -42,11 +38,7 @@ public:
     // still sounding; an image that cannot be played plays nothing, and with
     // SND_NODEFAULT nothing else plays in its place. Nonzero when the image
     // was taken for playing.
-    std::uint32_t sndPlaySoundA(const char *image, std::uint32_t flags);
-
-private:
-    struct Impl;
-    std::unique_ptr<Impl> m_impl;
+    virtual std::uint32_t sndPlaySoundA(const char *image, std::uint32_t flags) = 0;
 };
 
 } // namespace zorbel::sound
