@@ -12,7 +12,8 @@
 #                              "FAIL: NAME" and carries on (also under set -e)
 #   fail MESSAGE               says "FAIL: MESSAGE" and ends the script
 #   wait_until SECONDS CMD...  runs the command every 50 ms until it
-#                              succeeds; fails after SECONDS (decimals allowed)
+#                              succeeds; after SECONDS (decimals allowed) says
+#                              what it waited for and fails
 #   started_within SECONDS NAME PID LOG CMD...
 #                              waits for a server just started (NAME, its
 #                              PID, its log) to be ready, as the command
@@ -71,12 +72,15 @@ if [ -z "${FRAME_WORK:-}" ]; then
     }
 
     wait_until() {
-        local whole=${1%%.*} fraction=000000000
+        local limit=$1 whole=${1%%.*} fraction=000000000
         [ "$1" = "$whole" ] || fraction=${1#*.}000000000
         local deadline=$(($(date +%s%N) + whole * 1000000000 + 10#${fraction:0:9}))
         shift
         until "$@"; do
-            [ "$(date +%s%N)" -lt "$deadline" ] || return 1
+            if [ "$(date +%s%N)" -ge "$deadline" ]; then
+                echo "gave up after $limit s waiting for: $*" >&2
+                return 1
+            fi
             sleep 0.05
         done
     }

@@ -71,8 +71,8 @@ zorbel_recording_length() {
 # for the program.
 zorbel_wait_exit() {
     wait_until "$1" zorbel_ended || return 1
-    wait "$ZORBEL_PID"
-    ZORBEL_STATUS=$?
+    ZORBEL_STATUS=0
+    wait "$ZORBEL_PID" || ZORBEL_STATUS=$?
     ZORBEL_PID=
 }
 
@@ -156,6 +156,22 @@ zorbel_wakeups() {
     first=$(zorbel_context_switches)
     sleep "$1"
     echo $(($(zorbel_context_switches) - first))
+}
+
+# Whether the program stays at rest for $1 seconds: no thread of it runs,
+# so its timers are off. A thread left runnable at the end was kept from a
+# busy processor and proves nothing either way.
+zorbel_at_rest() {
+    local before
+    before=$(zorbel_context_switches)
+    sleep "$1"
+    [ "$(zorbel_context_switches)" = "$before" ] &&
+        ! grep -q '^State:[[:space:]]*R' /proc/"$ZORBEL_PID"/task/*/status 2>/dev/null
+}
+
+# Waits up to $1 seconds for the ball to come to rest, as its timers show.
+zorbel_wait_rest() {
+    wait_until "$1" zorbel_at_rest 0.3 || { echo "window.sh: the program's timers still ran after $1 s" >&2; return 1; }
 }
 
 zorbel_context_switches() {

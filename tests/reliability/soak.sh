@@ -12,30 +12,20 @@
 # --check also when it wrote anything on stderr, and with --max-growth-kib
 # when its RSS grew by that much. Under AddressSanitizer leave the bound out
 # (its quarantine grows RSS by design): LeakSanitizer checks the exit.
-set -uo pipefail
+set -euo pipefail
 
 zorbel=$1
 shift
-seconds=600
-seed=$RANDOM
-max_growth_kib=
-check=false
+seconds=600 seed=$RANDOM max_growth_kib= check=false
 while [ $# -gt 0 ]; do
     case $1 in
-    --seconds) seconds=$2 ;;
-    --seed) seed=$2 ;;
-    --max-growth-kib) max_growth_kib=$2 ;;
-    --check)
-        check=true
-        shift
-        continue
-        ;;
-    *)
-        echo "usage: $0 ZORBEL [--seconds N] [--seed N] [--check] [--max-growth-kib N]" >&2
-        exit 2
-        ;;
+    --seconds) seconds=$2 && shift ;;
+    --seed) seed=$2 && shift ;;
+    --max-growth-kib) max_growth_kib=$2 && shift ;;
+    --check) check=true ;;
+    *) echo "usage: $0 ZORBEL [--seconds N] [--seed N] [--check] [--max-growth-kib N]" >&2 && exit 2 ;;
     esac
-    shift 2
+    shift
 done
 
 here=$(cd "$(dirname "$0")" && pwd)
@@ -59,64 +49,11 @@ memory() {
 
 # Where the ball is: the centre of its coloured pixels on a 4 px grid, or
 # "none" (thrown out of sight, or the window is being redrawn).
-locate_ball() {
-    import -window "$ZORBEL_WINDOW" -depth 8 "ppm:$work/shot.ppm" 2>/dev/null || { echo none; return; }
-    python3 - "$work/shot.ppm" <<'LOCATE'
-import sys
-data = open(sys.argv[1], 'rb').read()
-fields, at = [], 0
-while len(fields) < 4:
-    while data[at:at + 1].isspace():
-        at += 1
-    start = at
-    while not data[at:at + 1].isspace():
-        at += 1
-    fields.append(data[start:at])
-width, height = int(fields[1]), int(fields[2])
-pixels = data[at + 1:]
-xs, ys = [], []
-for y in range(0, height, 4):
-    row = y * width * 3
-    for x in range(0, width, 4):
-        r, g, b = pixels[row + 3 * x:row + 3 * x + 3]
-        if r >= 30 and 0.3 * r < g < 0.7 * r and b < 0.45 * r:
-            xs.append(x)
-            ys.append(y)
-print(f"{(min(xs) + max(xs)) // 2} {(min(ys) + max(ys)) // 2}" if xs else "none")
-LOCATE
-}
+locate_ball() { { zorbel_screenshot "$work/shot.png" 2>/dev/null && zorbel_ball_rows "$work/shot.png" --centre; } || echo none; }
 
-# Waits until the title stops changing for a second: the ball has settled,
-# or at least stopped counting.
-wait_quiet() {
-    local previous now same=0 tries=60
-    previous=$(zorbel_title)
-    while [ $tries -gt 0 ] && sleep 0.25; do
-        now=$(zorbel_title)
-        if [ "$now" = "$previous" ]; then
-            same=$((same + 1))
-            [ $same -ge 4 ] && return 0
-        else
-            same=0
-        fi
-        previous=$now
-        tries=$((tries - 1))
-    done
-}
-
-# Waits up to 30 s until two looks half a second apart find the ball in the
-# same place.
-wait_rest() {
-    local previous now tries=60
-    previous=$(locate_ball)
-    while [ $tries -gt 0 ] && sleep 0.5; do
-        now=$(locate_ball)
-        [ "$now" != none ] && [ "$now" = "$previous" ] && return 0
-        previous=$now
-        tries=$((tries - 1))
-    done
-    return 1
-}
+# Waits for the ball to come to rest, as the program's timers show; a ball
+# thrown far may still fly when the wait runs out, which the caller is told.
+wait_rest() { zorbel_wait_rest 30; }
 
 # The close button keeps the place it got at startup; random clicks and
 # drags stay clear of it so that only the final click ends the program.
@@ -188,16 +125,16 @@ act() {
     sleep "$(between 0 3).$(between 0 9)"
 }
 
-xvfb_start || exit 1
-pulse_start || exit 1
-zorbel_start "$zorbel" "$work/stderr" || exit 1
+xvfb_start
+pulse_start
+zorbel_start "$zorbel" "$work/stderr"
 zorbel_wait_title 10 30 || fail "the startup drop did not settle"
 
 warmup=$((seconds / 10 > 5 ? seconds / 10 : 5))
 end=$((SECONDS + warmup))
 while [ $SECONDS -lt $end ]; do act; done
 xdotool windowsize "$ZORBEL_WINDOW" 608 428
-wait_quiet
+wait_rest || echo "soak: the first measure is taken with the ball moving"
 read -r rss0 private0 _ <<<"$(memory)"
 
 end=$((SECONDS + seconds))
@@ -213,8 +150,7 @@ while [ $SECONDS -lt $end ]; do
     fi
 done
 xdotool windowsize "$ZORBEL_WINDOW" 608 428
-wait_quiet
-sleep 1
+wait_rest || echo "soak: the last measure is taken with the ball moving"
 read -r rss1 private1 peak <<<"$(memory)"
 
 # The ball is drawn over the button, so it must not be passing there at the
@@ -223,8 +159,8 @@ read -r rss1 private1 peak <<<"$(memory)"
 # thrown far may still be flying: then SIGTERM ends the program instead, also
 # with status 0.
 ending="the close button"
-if wait_rest; then
-    read -r bx by <<<"$(locate_ball)"
+if wait_rest && ball=$(locate_ball) && [ "$ball" != none ]; then
+    read -r bx by <<<"$ball"
     if [ "$bx" -ge 506 ] && [ "$by" -ge 336 ]; then
         xdotool mousemove --window "$ZORBEL_WINDOW" "$bx" "$by" mousedown 1 sleep 0.05 \
             mousemove --window "$ZORBEL_WINDOW" 200 "$by" sleep 0.05 mouseup 1
@@ -239,16 +175,7 @@ else
     xdotool mousemove --window "$ZORBEL_WINDOW" 580 400 click 1
 fi
 status=timeout
-for _ in $(seq 600); do
-    state=$(awk '{ print $3 }' /proc/"$ZORBEL_PID"/stat 2>/dev/null)
-    if [ -z "$state" ] || [ "$state" = Z ]; then
-        wait "$ZORBEL_PID"
-        status=$?
-        ZORBEL_PID=
-        break
-    fi
-    sleep 0.1
-done
+! zorbel_wait_exit 60 || status=$ZORBEL_STATUS
 
 echo "soak: $seconds s after a ${warmup} s warm-up, seed $seed: $drags drags, $throws throws, $clicks clicks," \
     "$resizes resizes, $misses presses skipped with the ball out of sight"
