@@ -32,13 +32,8 @@ if [ -z "${FRAME_WORK:-}" ]; then
     FRAME_FAILS=()
     FRAME_FAILED=0
 
-    on_exit() {
-        FRAME_EXITS+=("$(printf '%q ' "$@")")
-    }
-
-    on_fail() {
-        FRAME_FAILS+=("$(printf '%q ' "$@")")
-    }
+    on_exit() { FRAME_EXITS+=("$(printf '%q ' "$@")"); }
+    on_fail() { FRAME_FAILS+=("$(printf '%q ' "$@")"); }
 
     frame_exit() {
         local status=$? i
@@ -66,10 +61,7 @@ if [ -z "${FRAME_WORK:-}" ]; then
         return 0
     }
 
-    fail() {
-        echo "FAIL: $*" >&2
-        exit 1
-    }
+    fail() { echo "FAIL: $*" >&2; exit 1; }
 
     wait_until() {
         local limit=$1 whole=${1%%.*} fraction=000000000
@@ -94,9 +86,7 @@ if [ -z "${FRAME_WORK:-}" ]; then
         return 1
     }
 
-    frame_ready_or_gone() {
-        frame_ended "$1" || "${@:2}"
-    }
+    frame_ready_or_gone() { frame_ended "$1" || "${@:2}"; }
 
     # A process that outlives SIGTERM by 5 s gets SIGKILL: a test never
     # hangs on what it started.

@@ -40,20 +40,13 @@ between() { echo $(($1 + RANDOM % ($2 - $1 + 1))); }
 # RSS, private RSS and peak RSS in KiB. Private counts the pages only this
 # process has written; clean pages of its libraries are the page cache's.
 memory() {
-    local rss hwm private
-    rss=$(awk '/^VmRSS:/ { print $2 }' /proc/"$ZORBEL_PID"/status)
-    hwm=$(awk '/^VmHWM:/ { print $2 }' /proc/"$ZORBEL_PID"/status)
-    private=$(awk '/^Private_(Dirty|Hugetlb):/ { n += $2 } END { print n }' /proc/"$ZORBEL_PID"/smaps_rollup)
-    echo "$rss $private $hwm"
+    awk '/^VmRSS:/ { rss = $2 } /^VmHWM:/ { hwm = $2 } /^Private_(Dirty|Hugetlb):/ { private += $2 }
+        END { print rss, private, hwm }' /proc/"$ZORBEL_PID"/status /proc/"$ZORBEL_PID"/smaps_rollup
 }
 
 # Where the ball is: the centre of its coloured pixels on a 4 px grid, or
 # "none" (thrown out of sight, or the window is being redrawn).
 locate_ball() { { zorbel_screenshot "$work/shot.png" 2>/dev/null && zorbel_ball_rows "$work/shot.png" --centre; } || echo none; }
-
-# Waits for the ball to come to rest, as the program's timers show; a ball
-# thrown far may still fly when the wait runs out, which the caller is told.
-wait_rest() { zorbel_wait_rest 30; }
 
 # The close button keeps the place it got at startup; random clicks and
 # drags stay clear of it so that only the final click ends the program.
@@ -73,33 +66,29 @@ drags=0 throws=0 clicks=0 resizes=0 misses=0
 width=608 height=428
 
 act() {
-    local ball bx by x y steps
+    local ball x y step moves=()
     ball=$(locate_ball)
     case $(between 0 9) in
-    0 | 1 | 2 | 3)
-        # A drag: carried in a few steps, maybe out of the window, let go.
-        [ "$ball" = none ] && { misses=$((misses + 1)); return; }
-        read -r bx by <<<"$ball"
-        near_button "$bx" "$by" && { misses=$((misses + 1)); return; }
-        local moves=()
-        for _ in $(seq "$(between 1 6)"); do
-            read -r x y <<<"$(random_point)"
-            moves+=(mousemove --window "$ZORBEL_WINDOW" -- "$x" "$y" sleep 0.0$(between 1 9))
-        done
-        xdotool mousemove --window "$ZORBEL_WINDOW" "$bx" "$by" mousedown 1 sleep 0.03 "${moves[@]}" mouseup 1
-        drags=$((drags + 1))
-        ;;
-    4 | 5 | 6)
-        # A throw: carried upward fast and let go while moving.
-        [ "$ball" = none ] && { misses=$((misses + 1)); return; }
-        read -r bx by <<<"$ball"
-        near_button "$bx" "$by" && { misses=$((misses + 1)); return; }
-        local step=$(between 5 40) moves=()
-        for _ in $(seq "$(between 3 10)"); do
-            moves+=(mousemove_relative -- "$(between -5 5)" "-$step" sleep 0.005)
-        done
-        xdotool mousemove --window "$ZORBEL_WINDOW" "$bx" "$by" mousedown 1 sleep 0.03 "${moves[@]}" mouseup 1
-        throws=$((throws + 1))
+    0 | 1 | 2 | 3 | 4 | 5 | 6)
+        read -r x y <<<"$ball"
+        if [ "$ball" = none ] || near_button "$x" "$y"; then
+            misses=$((misses + 1))
+            return
+        fi
+        if [ $((RANDOM % 7)) -lt 4 ]; then
+            # A drag: carried in a few steps, maybe out of the window, ...
+            for _ in $(seq "$(between 1 6)"); do
+                moves+=(mousemove --window "$ZORBEL_WINDOW" -- $(random_point) sleep 0.0$(between 1 9))
+            done
+            drags=$((drags + 1))
+        else
+            # ... or a throw: carried upward fast, ...
+            step=$(between 5 40)
+            for _ in $(seq "$(between 3 10)"); do moves+=(mousemove_relative -- "$(between -5 5)" "-$step" sleep 0.005); done
+            throws=$((throws + 1))
+        fi
+        # ... and let go while moving.
+        xdotool mousemove --window "$ZORBEL_WINDOW" "$x" "$y" mousedown 1 sleep 0.03 "${moves[@]}" mouseup 1
         ;;
     7 | 8)
         # A click of any button, on the ball or anywhere else.
@@ -134,7 +123,7 @@ warmup=$((seconds / 10 > 5 ? seconds / 10 : 5))
 end=$((SECONDS + warmup))
 while [ $SECONDS -lt $end ]; do act; done
 xdotool windowsize "$ZORBEL_WINDOW" 608 428
-wait_rest || echo "soak: the first measure is taken with the ball moving"
+zorbel_wait_rest 30 || echo "soak: the first measure is taken with the ball moving"
 read -r rss0 private0 _ <<<"$(memory)"
 
 end=$((SECONDS + seconds))
@@ -150,7 +139,7 @@ while [ $SECONDS -lt $end ]; do
     fi
 done
 xdotool windowsize "$ZORBEL_WINDOW" 608 428
-wait_rest || echo "soak: the last measure is taken with the ball moving"
+zorbel_wait_rest 30 || echo "soak: the last measure is taken with the ball moving"
 read -r rss1 private1 peak <<<"$(memory)"
 
 # The ball is drawn over the button, so it must not be passing there at the
@@ -159,12 +148,12 @@ read -r rss1 private1 peak <<<"$(memory)"
 # thrown far may still be flying: then SIGTERM ends the program instead, also
 # with status 0.
 ending="the close button"
-if wait_rest && ball=$(locate_ball) && [ "$ball" != none ]; then
+if zorbel_wait_rest 30 && ball=$(locate_ball) && [ "$ball" != none ]; then
     read -r bx by <<<"$ball"
     if [ "$bx" -ge 506 ] && [ "$by" -ge 336 ]; then
         xdotool mousemove --window "$ZORBEL_WINDOW" "$bx" "$by" mousedown 1 sleep 0.05 \
             mousemove --window "$ZORBEL_WINDOW" 200 "$by" sleep 0.05 mouseup 1
-        wait_rest || ending=SIGTERM
+        zorbel_wait_rest 30 || ending=SIGTERM
     fi
 else
     ending=SIGTERM
