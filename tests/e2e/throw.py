@@ -1,11 +1,14 @@
 #!/usr/bin/env python3
 """Throws the ball under the pointer with the real pointer, through XTest:
 presses the left button, then carries the pointer STEPS times DY px up, one
-step every PERIOD ms, and lets go while it moves. Prints the longest time in
-microseconds between two of the moves and the release as the X server took
-them: what the program's 10 ms samples of the hand had to work with.
+step every PERIOD ms, and lets go while it moves. The program PID samples
+the hand every 10 ms and throws with the last sample's speed, so what counts
+is the end of the path: prints, in microseconds, the longest time between
+the last three moves and the release as the X server took them, plus how
+long the program's main thread waited for a processor from the first of
+those until 20 ms after the release, when it has taken them all.
 
-    throw.py STEPS DY PERIOD
+    throw.py STEPS DY PERIOD PID
 """
 import ctypes
 import sys
@@ -23,15 +26,23 @@ def taken():
     return time.monotonic()
 
 
+def waited():
+    with open(f"/proc/{sys.argv[4]}/schedstat") as stat:
+        return int(stat.read().split()[1]) / 1e9
+
+
 xtest.XTestFakeButtonEvent(display, 1, 1, 0)
 taken()
 time.sleep(0.05)
-times = []
+times, waits = [], []
 for _ in range(steps):
+    waits.append(waited())
     xtest.XTestFakeRelativeMotionEvent(display, 0, -dy, 0)
     times.append(taken())
     time.sleep(period)
 xtest.XTestFakeButtonEvent(display, 1, 0, 0)
 times.append(taken())
+time.sleep(0.02)
+end = times[-4:]
+print(round((max(b - a for a, b in zip(end, end[1:])) + waited() - waits[-3]) * 1e6))
 x11.XCloseDisplay(display)
-print(round(max(b - a for a, b in zip(times, times[1:])) * 1e6))
