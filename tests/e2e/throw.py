@@ -6,7 +6,8 @@ the hand every 10 ms and throws with the last sample's speed, so what counts
 is the end of the path: prints, in microseconds, the longest time between
 the last three moves and the release as the X server took them, plus how
 long the program's main thread waited for a processor from the first of
-those until 20 ms after the release, when it has taken them all.
+those until 20 ms after the release, when it has taken them all; then the
+release's time (nanoseconds since the epoch).
 
     throw.py STEPS DY PERIOD PID
 """
@@ -42,7 +43,8 @@ for _ in range(steps):
     time.sleep(period)
 xtest.XTestFakeButtonEvent(display, 1, 0, 0)
 times.append(taken())
+released = time.time_ns()
 time.sleep(0.02)
 end = times[-4:]
-print(round((max(b - a for a, b in zip(end, end[1:])) + waited() - waits[-3]) * 1e6))
+print(round((max(b - a for a, b in zip(end, end[1:])) + waited() - waits[-3]) * 1e6), released)
 x11.XCloseDisplay(display)
