@@ -5,7 +5,7 @@
 # QT_QPA_PLATFORM where only a Wayland display is, it uses that one, and the
 # compositor going away (as at logout) ends it at once with status 1 and one
 # line. Needs weston and qt6-wayland.
-set -uo pipefail
+set -euo pipefail
 zorbel=$1
 here=$(cd "$(dirname "$0")" && pwd)
 source "$here/../lib/pulse.sh"
@@ -14,7 +14,7 @@ on_fail echo "the program's stderr:"
 on_fail cat "$work/stderr"
 
 # Also gives a private runtime folder, where Weston puts its socket.
-pulse_start || exit 1
+pulse_start
 
 # The compositor logs every request it gets: that is how the test reads the
 # window's app id and titles.

@@ -9,7 +9,7 @@
 #   and Zorbel sent SIGTERM together; X server and sound server killed back
 #   to back. Each round kills them at another moment of the startup drop,
 #   while the sound cues play.
-set -uo pipefail
+set -euo pipefail
 zorbel=$1
 rounds=${2:-24}
 here=$(cd "$(dirname "$0")" && pwd)

@@ -8,18 +8,18 @@
 # close button still ends the program within 2 s.
 #
 #   startup_test.sh ZORBEL [pulseaudio|pipewire] [frozen]
-set -uo pipefail
+set -euo pipefail
 zorbel=$1
 here=$(cd "$(dirname "$0")" && pwd)
 source "$here/../lib/xvfb.sh"
 source "$here/../lib/window.sh"
 source "$here/../lib/pulse.sh"
 
-xvfb_start || exit 1
-pulse_start "${2:-pulseaudio}" || exit 1
+xvfb_start
+pulse_start "${2:-pulseaudio}"
 if [ "${3:-}" = frozen ]; then
     pulse_freeze
-    zorbel_start "$zorbel" "$work/stderr" || exit 1
+    zorbel_start "$zorbel" "$work/stderr"
     shown=$(date +%s%N)
     zorbel_wait_title 10 10 || fail "the startup drop under a frozen sound server"
     settled=$((($(date +%s%N) - shown) / 1000000))
@@ -33,11 +33,11 @@ if [ "${3:-}" = frozen ]; then
     echo "startup under a frozen sound server: 10 after $settled ms, closed with status 0 after $closed ms"
     exit 0
 fi
-pulse_record_start "$work/rec.raw" || exit 1
+pulse_record_start "$work/rec.raw"
 
-zorbel_start "$zorbel" "$work/stderr" || exit 1
+zorbel_start "$zorbel" "$work/stderr"
 # Untitled until the first count, which comes a third of a second in.
-title=$(zorbel_title)
+title=$(zorbel_title) || fail "the fresh window has no title to read"
 [[ "$title" =~ ^[0-9]*$ ]] || fail "a fresh window is titled '$title', not left empty"
 zorbel_check_startup_drop "$work/settled.png" "$work/rec.raw" || fail "the startup drop"
 # ZORBEL_UPDATE_SCREENSHOT=1 makes this the README's picture; -strip keeps it byte-stable.

@@ -12,7 +12,8 @@
 #                              "FAIL: NAME" and carries on (also under set -e)
 #   fail MESSAGE               says "FAIL: MESSAGE" and ends the script
 #   wait_until SECONDS CMD...  runs the command every 50 ms until it
-#                              succeeds; fails after SECONDS (decimals allowed)
+#                              succeeds; after SECONDS (decimals allowed) says
+#                              what it waited for and fails
 #   started_within SECONDS NAME PID LOG CMD...
 #                              waits for a server just started (NAME, its
 #                              PID, its log) to be ready, as the command
@@ -31,13 +32,8 @@ if [ -z "${FRAME_WORK:-}" ]; then
     FRAME_FAILS=()
     FRAME_FAILED=0
 
-    on_exit() {
-        FRAME_EXITS+=("$(printf '%q ' "$@")")
-    }
-
-    on_fail() {
-        FRAME_FAILS+=("$(printf '%q ' "$@")")
-    }
+    on_exit() { FRAME_EXITS+=("$(printf '%q ' "$@")"); }
+    on_fail() { FRAME_FAILS+=("$(printf '%q ' "$@")"); }
 
     frame_exit() {
         local status=$? i
@@ -65,18 +61,18 @@ if [ -z "${FRAME_WORK:-}" ]; then
         return 0
     }
 
-    fail() {
-        echo "FAIL: $*" >&2
-        exit 1
-    }
+    fail() { echo "FAIL: $*" >&2; exit 1; }
 
     wait_until() {
-        local whole=${1%%.*} fraction=000000000
+        local limit=$1 whole=${1%%.*} fraction=000000000
         [ "$1" = "$whole" ] || fraction=${1#*.}000000000
         local deadline=$(($(date +%s%N) + whole * 1000000000 + 10#${fraction:0:9}))
         shift
         until "$@"; do
-            [ "$(date +%s%N)" -lt "$deadline" ] || return 1
+            if [ "$(date +%s%N)" -ge "$deadline" ]; then
+                echo "gave up after $limit s waiting for: $*" >&2
+                return 1
+            fi
             sleep 0.05
         done
     }
@@ -90,9 +86,7 @@ if [ -z "${FRAME_WORK:-}" ]; then
         return 1
     }
 
-    frame_ready_or_gone() {
-        frame_ended "$1" || "${@:2}"
-    }
+    frame_ready_or_gone() { frame_ended "$1" || "${@:2}"; }
 
     # A process that outlives SIGTERM by 5 s gets SIGKILL: a test never
     # hangs on what it started.

@@ -30,9 +30,7 @@ zorbel_found_window() {
     [ -n "$ZORBEL_WINDOW" ]
 }
 
-zorbel_title() {
-    xdotool getwindowname "$ZORBEL_WINDOW" 2>/dev/null
-}
+zorbel_title() { xdotool getwindowname "$ZORBEL_WINDOW" 2>/dev/null; }
 
 # Waits up to $2 seconds for the title to read $1.
 zorbel_wait_title() {
@@ -41,19 +39,13 @@ zorbel_wait_title() {
     return 1
 }
 
-zorbel_title_is() {
-    [ "$(zorbel_title)" = "$1" ]
-}
+zorbel_title_is() { [ "$(zorbel_title)" = "$1" ]; }
 
-zorbel_screenshot() {
-    import -window "$ZORBEL_WINDOW" "png:$1"
-}
+zorbel_screenshot() { import -window "$ZORBEL_WINDOW" "png:$1"; }
 
 # The rows of the ball element's top and bottom edges in screenshot $1, or
 # "none"; searched in columns $2..$3 (by default where it rests at start).
-zorbel_ball_rows() {
-    "$ZORBEL_TESTS/e2e/ball_on_screen.py" "$@"
-}
+zorbel_ball_rows() { "$ZORBEL_TESTS/e2e/ball_on_screen.py" "$@"; }
 
 # The cues heard in recording $1 (pulse.sh's format), e.g. "R B B"; with
 # --details, one line per cue after that.
@@ -62,17 +54,14 @@ zorbel_cues() {
         --bounce "$ZORBEL_TESTS/../assets/bounce.wav" --release "$ZORBEL_TESTS/../assets/release.wav"
 }
 
-zorbel_recording_length() {
-    echo "$(($(stat -c %s "$1") / 88)) ms recorded"
-}
 
 # Waits up to $1 seconds for the program to end and sets ZORBEL_STATUS to its
 # exit status. Call it in this shell, not in $(...): a subshell cannot wait
 # for the program.
 zorbel_wait_exit() {
     wait_until "$1" zorbel_ended || return 1
-    wait "$ZORBEL_PID"
-    ZORBEL_STATUS=$?
+    ZORBEL_STATUS=0
+    wait "$ZORBEL_PID" || ZORBEL_STATUS=$?
     ZORBEL_PID=
 }
 
@@ -102,7 +91,7 @@ zorbel_check_settled() {
         { echo "window.sh: the ball rests at rows $top-$bottom, not on the bottom edge (427)" >&2; return 1; }
     ZORBEL_CUES=$(zorbel_cues "$recording")
     if ! [[ "$ZORBEL_CUES" =~ $cues ]]; then
-        echo "window.sh: heard '$ZORBEL_CUES', not '$cues'; $(zorbel_recording_length "$recording"):" >&2
+        echo "window.sh: heard '$ZORBEL_CUES', not '$cues'; $(($(stat -c %s "$recording") / 88)) ms recorded:" >&2
         zorbel_cues "$recording" --details | tail -n +2 >&2
         return 1
     fi
@@ -158,14 +147,28 @@ zorbel_wakeups() {
     echo $(($(zorbel_context_switches) - first))
 }
 
+# Whether the program stays at rest for $1 seconds: no thread of it runs,
+# so its timers are off. A thread left runnable at the end was kept from a
+# busy processor and proves nothing either way.
+zorbel_at_rest() {
+    local before
+    before=$(zorbel_context_switches)
+    sleep "$1"
+    [ "$(zorbel_context_switches)" = "$before" ] &&
+        ! grep -q '^State:[[:space:]]*R' /proc/"$ZORBEL_PID"/task/*/status 2>/dev/null
+}
+
+# Waits up to $1 seconds for the ball to come to rest, as its timers show.
+zorbel_wait_rest() {
+    wait_until "$1" zorbel_at_rest 0.3 || { echo "window.sh: the program's timers still ran after $1 s" >&2; return 1; }
+}
+
 zorbel_context_switches() {
     cat /proc/"$ZORBEL_PID"/task/*/status 2>/dev/null |
         awk '/^(voluntary|nonvoluntary)_ctxt_switches/ { n += $2 } END { print n }'
 }
 
-zorbel_ended() {
-    ! kill -0 "$ZORBEL_PID" 2>/dev/null
-}
+zorbel_ended() { ! kill -0 "$ZORBEL_PID" 2>/dev/null; }
 
 zorbel_kill() {
     end_pid "$ZORBEL_PID"

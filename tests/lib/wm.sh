@@ -6,7 +6,7 @@
 #   wm_hide WINDOW     # takes the window off the screen the manager's way
 #   wm_show WINDOW     # and brings it back, focused
 #
-# Each manager gets a minimal configuration of its own in a temporary folder
+# Each manager gets a minimal configuration of its own in the test's folder
 # and a HOME there, so nothing is read from or written to the real home.
 # Needs i3-wm and openbox.
 
@@ -17,7 +17,8 @@ WM_NAME=
 wm_start() {
     on_exit wm_stop
     WM_NAME=$1
-    WM_DIR=$(mktemp -d) || return 1
+    WM_DIR=$work/wm
+    mkdir -p "$WM_DIR" || return 1
     case "$WM_NAME" in
     i3)
         cat >"$WM_DIR/config" <<CONF

@@ -15,8 +15,8 @@ XVFB_PID=
 
 xvfb_start() {
     on_exit xvfb_stop
-    XVFB_DIR=$(mktemp -d) || return 1
-    mkdir -m700 "$XVFB_DIR/xdg"
+    XVFB_DIR=$work/xvfb
+    mkdir -p "$XVFB_DIR" && mkdir -m700 "$XVFB_DIR/xdg" || return 1
     # Qt warns at start without a private runtime folder.
     export XDG_RUNTIME_DIR=${XDG_RUNTIME_DIR:-$XVFB_DIR/xdg}
     # Without a session bus address, libdbus forks to run dbus-launch as Qt
@@ -48,7 +48,7 @@ xvfb_stop() {
 }
 
 if [ "${BASH_SOURCE[0]}" = "$0" ]; then
-    xvfb_start || exit 1
+    set -euo pipefail
+    xvfb_start
     "$@"
-    exit
 fi

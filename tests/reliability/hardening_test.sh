@@ -9,7 +9,7 @@
 # marked (hardening-check says the same of /usr/bin/ls).
 #
 #   hardening_test.sh HARDENING_CHECK CMAKE BUILD_DIR ZORBEL
-set -uo pipefail
+set -euo pipefail
 hardening_check=$1
 cmake=$2
 build=$3

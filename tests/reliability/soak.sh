@@ -12,30 +12,20 @@
 # --check also when it wrote anything on stderr, and with --max-growth-kib
 # when its RSS grew by that much. Under AddressSanitizer leave the bound out
 # (its quarantine grows RSS by design): LeakSanitizer checks the exit.
-set -uo pipefail
+set -euo pipefail
 
 zorbel=$1
 shift
-seconds=600
-seed=$RANDOM
-max_growth_kib=
-check=false
+seconds=600 seed=$RANDOM max_growth_kib= check=false
 while [ $# -gt 0 ]; do
     case $1 in
-    --seconds) seconds=$2 ;;
-    --seed) seed=$2 ;;
-    --max-growth-kib) max_growth_kib=$2 ;;
-    --check)
-        check=true
-        shift
-        continue
-        ;;
-    *)
-        echo "usage: $0 ZORBEL [--seconds N] [--seed N] [--check] [--max-growth-kib N]" >&2
-        exit 2
-        ;;
+    --seconds) seconds=$2 && shift ;;
+    --seed) seed=$2 && shift ;;
+    --max-growth-kib) max_growth_kib=$2 && shift ;;
+    --check) check=true ;;
+    *) echo "usage: $0 ZORBEL [--seconds N] [--seed N] [--check] [--max-growth-kib N]" >&2 && exit 2 ;;
     esac
-    shift 2
+    shift
 done
 
 here=$(cd "$(dirname "$0")" && pwd)
@@ -50,73 +40,13 @@ between() { echo $(($1 + RANDOM % ($2 - $1 + 1))); }
 # RSS, private RSS and peak RSS in KiB. Private counts the pages only this
 # process has written; clean pages of its libraries are the page cache's.
 memory() {
-    local rss hwm private
-    rss=$(awk '/^VmRSS:/ { print $2 }' /proc/"$ZORBEL_PID"/status)
-    hwm=$(awk '/^VmHWM:/ { print $2 }' /proc/"$ZORBEL_PID"/status)
-    private=$(awk '/^Private_(Dirty|Hugetlb):/ { n += $2 } END { print n }' /proc/"$ZORBEL_PID"/smaps_rollup)
-    echo "$rss $private $hwm"
+    awk '/^VmRSS:/ { rss = $2 } /^VmHWM:/ { hwm = $2 } /^Private_(Dirty|Hugetlb):/ { private += $2 }
+        END { print rss, private, hwm }' /proc/"$ZORBEL_PID"/status /proc/"$ZORBEL_PID"/smaps_rollup
 }
 
 # Where the ball is: the centre of its coloured pixels on a 4 px grid, or
 # "none" (thrown out of sight, or the window is being redrawn).
-locate_ball() {
-    import -window "$ZORBEL_WINDOW" -depth 8 "ppm:$work/shot.ppm" 2>/dev/null || { echo none; return; }
-    python3 - "$work/shot.ppm" <<'LOCATE'
-import sys
-data = open(sys.argv[1], 'rb').read()
-fields, at = [], 0
-while len(fields) < 4:
-    while data[at:at + 1].isspace():
-        at += 1
-    start = at
-    while not data[at:at + 1].isspace():
-        at += 1
-    fields.append(data[start:at])
-width, height = int(fields[1]), int(fields[2])
-pixels = data[at + 1:]
-xs, ys = [], []
-for y in range(0, height, 4):
-    row = y * width * 3
-    for x in range(0, width, 4):
-        r, g, b = pixels[row + 3 * x:row + 3 * x + 3]
-        if r >= 30 and 0.3 * r < g < 0.7 * r and b < 0.45 * r:
-            xs.append(x)
-            ys.append(y)
-print(f"{(min(xs) + max(xs)) // 2} {(min(ys) + max(ys)) // 2}" if xs else "none")
-LOCATE
-}
-
-# Waits until the title stops changing for a second: the ball has settled,
-# or at least stopped counting.
-wait_quiet() {
-    local previous now same=0 tries=60
-    previous=$(zorbel_title)
-    while [ $tries -gt 0 ] && sleep 0.25; do
-        now=$(zorbel_title)
-        if [ "$now" = "$previous" ]; then
-            same=$((same + 1))
-            [ $same -ge 4 ] && return 0
-        else
-            same=0
-        fi
-        previous=$now
-        tries=$((tries - 1))
-    done
-}
-
-# Waits up to 30 s until two looks half a second apart find the ball in the
-# same place.
-wait_rest() {
-    local previous now tries=60
-    previous=$(locate_ball)
-    while [ $tries -gt 0 ] && sleep 0.5; do
-        now=$(locate_ball)
-        [ "$now" != none ] && [ "$now" = "$previous" ] && return 0
-        previous=$now
-        tries=$((tries - 1))
-    done
-    return 1
-}
+locate_ball() { { zorbel_screenshot "$work/shot.png" 2>/dev/null && zorbel_ball_rows "$work/shot.png" --centre; } || echo none; }
 
 # The close button keeps the place it got at startup; random clicks and
 # drags stay clear of it so that only the final click ends the program.
@@ -136,33 +66,29 @@ drags=0 throws=0 clicks=0 resizes=0 misses=0
 width=608 height=428
 
 act() {
-    local ball bx by x y steps
+    local ball x y step moves=()
     ball=$(locate_ball)
     case $(between 0 9) in
-    0 | 1 | 2 | 3)
-        # A drag: carried in a few steps, maybe out of the window, let go.
-        [ "$ball" = none ] && { misses=$((misses + 1)); return; }
-        read -r bx by <<<"$ball"
-        near_button "$bx" "$by" && { misses=$((misses + 1)); return; }
-        local moves=()
-        for _ in $(seq "$(between 1 6)"); do
-            read -r x y <<<"$(random_point)"
-            moves+=(mousemove --window "$ZORBEL_WINDOW" -- "$x" "$y" sleep 0.0$(between 1 9))
-        done
-        xdotool mousemove --window "$ZORBEL_WINDOW" "$bx" "$by" mousedown 1 sleep 0.03 "${moves[@]}" mouseup 1
-        drags=$((drags + 1))
-        ;;
-    4 | 5 | 6)
-        # A throw: carried upward fast and let go while moving.
-        [ "$ball" = none ] && { misses=$((misses + 1)); return; }
-        read -r bx by <<<"$ball"
-        near_button "$bx" "$by" && { misses=$((misses + 1)); return; }
-        local step=$(between 5 40) moves=()
-        for _ in $(seq "$(between 3 10)"); do
-            moves+=(mousemove_relative -- "$(between -5 5)" "-$step" sleep 0.005)
-        done
-        xdotool mousemove --window "$ZORBEL_WINDOW" "$bx" "$by" mousedown 1 sleep 0.03 "${moves[@]}" mouseup 1
-        throws=$((throws + 1))
+    0 | 1 | 2 | 3 | 4 | 5 | 6)
+        read -r x y <<<"$ball"
+        if [ "$ball" = none ] || near_button "$x" "$y"; then
+            misses=$((misses + 1))
+            return
+        fi
+        if [ $((RANDOM % 7)) -lt 4 ]; then
+            # A drag: carried in a few steps, maybe out of the window, ...
+            for _ in $(seq "$(between 1 6)"); do
+                moves+=(mousemove --window "$ZORBEL_WINDOW" -- $(random_point) sleep 0.0$(between 1 9))
+            done
+            drags=$((drags + 1))
+        else
+            # ... or a throw: carried upward fast, ...
+            step=$(between 5 40)
+            for _ in $(seq "$(between 3 10)"); do moves+=(mousemove_relative -- "$(between -5 5)" "-$step" sleep 0.005); done
+            throws=$((throws + 1))
+        fi
+        # ... and let go while moving.
+        xdotool mousemove --window "$ZORBEL_WINDOW" "$x" "$y" mousedown 1 sleep 0.03 "${moves[@]}" mouseup 1
         ;;
     7 | 8)
         # A click of any button, on the ball or anywhere else.
@@ -188,16 +114,16 @@ act() {
     sleep "$(between 0 3).$(between 0 9)"
 }
 
-xvfb_start || exit 1
-pulse_start || exit 1
-zorbel_start "$zorbel" "$work/stderr" || exit 1
+xvfb_start
+pulse_start
+zorbel_start "$zorbel" "$work/stderr"
 zorbel_wait_title 10 30 || fail "the startup drop did not settle"
 
 warmup=$((seconds / 10 > 5 ? seconds / 10 : 5))
 end=$((SECONDS + warmup))
 while [ $SECONDS -lt $end ]; do act; done
 xdotool windowsize "$ZORBEL_WINDOW" 608 428
-wait_quiet
+zorbel_wait_rest 30 || echo "soak: the first measure is taken with the ball moving"
 read -r rss0 private0 _ <<<"$(memory)"
 
 end=$((SECONDS + seconds))
@@ -213,8 +139,7 @@ while [ $SECONDS -lt $end ]; do
     fi
 done
 xdotool windowsize "$ZORBEL_WINDOW" 608 428
-wait_quiet
-sleep 1
+zorbel_wait_rest 30 || echo "soak: the last measure is taken with the ball moving"
 read -r rss1 private1 peak <<<"$(memory)"
 
 # The ball is drawn over the button, so it must not be passing there at the
@@ -223,12 +148,12 @@ read -r rss1 private1 peak <<<"$(memory)"
 # thrown far may still be flying: then SIGTERM ends the program instead, also
 # with status 0.
 ending="the close button"
-if wait_rest; then
-    read -r bx by <<<"$(locate_ball)"
+if zorbel_wait_rest 30 && ball=$(locate_ball) && [ "$ball" != none ]; then
+    read -r bx by <<<"$ball"
     if [ "$bx" -ge 506 ] && [ "$by" -ge 336 ]; then
         xdotool mousemove --window "$ZORBEL_WINDOW" "$bx" "$by" mousedown 1 sleep 0.05 \
             mousemove --window "$ZORBEL_WINDOW" 200 "$by" sleep 0.05 mouseup 1
-        wait_rest || ending=SIGTERM
+        zorbel_wait_rest 30 || ending=SIGTERM
     fi
 else
     ending=SIGTERM
@@ -239,16 +164,7 @@ else
     xdotool mousemove --window "$ZORBEL_WINDOW" 580 400 click 1
 fi
 status=timeout
-for _ in $(seq 600); do
-    state=$(awk '{ print $3 }' /proc/"$ZORBEL_PID"/stat 2>/dev/null)
-    if [ -z "$state" ] || [ "$state" = Z ]; then
-        wait "$ZORBEL_PID"
-        status=$?
-        ZORBEL_PID=
-        break
-    fi
-    sleep 0.1
-done
+! zorbel_wait_exit 60 || status=$ZORBEL_STATUS
 
 echo "soak: $seconds s after a ${warmup} s warm-up, seed $seed: $drags drags, $throws throws, $clicks clicks," \
     "$resizes resizes, $misses presses skipped with the ball out of sight"

@@ -1,0 +1,50 @@
+#!/usr/bin/env python3
+"""Throws the ball under the pointer with the real pointer, through XTest:
+presses the left button, then carries the pointer STEPS times DY px up, one
+step every PERIOD ms, and lets go while it moves. The program PID samples
+the hand every 10 ms and throws with the last sample's speed, so what counts
+is the end of the path: prints, in microseconds, the longest time between
+the last three moves and the release as the X server took them, plus how
+long the program's main thread waited for a processor from the first of
+those until 20 ms after the release, when it has taken them all; then the
+release's time (nanoseconds since the epoch).
+
+    throw.py STEPS DY PERIOD PID
+"""
+import ctypes
+import sys
+import time
+
+x11 = ctypes.cdll.LoadLibrary("libX11.so.6")
+xtest = ctypes.cdll.LoadLibrary("libXtst.so.6")
+x11.XOpenDisplay.restype = ctypes.c_void_p
+display = ctypes.c_void_p(x11.XOpenDisplay(None))
+steps, dy, period = int(sys.argv[1]), int(sys.argv[2]), float(sys.argv[3]) / 1000
+
+
+def taken():
+    x11.XSync(display, 0)
+    return time.monotonic()
+
+
+def waited():
+    with open(f"/proc/{sys.argv[4]}/schedstat") as stat:
+        return int(stat.read().split()[1]) / 1e9
+
+
+xtest.XTestFakeButtonEvent(display, 1, 1, 0)
+taken()
+time.sleep(0.05)
+times, waits = [], []
+for _ in range(steps):
+    waits.append(waited())
+    xtest.XTestFakeRelativeMotionEvent(display, 0, -dy, 0)
+    times.append(taken())
+    time.sleep(period)
+xtest.XTestFakeButtonEvent(display, 1, 0, 0)
+times.append(taken())
+released = time.time_ns()
+time.sleep(0.02)
+end = times[-4:]
+print(round((max(b - a for a, b in zip(end, end[1:])) + waited() - waits[-3]) * 1e6), released)
+x11.XCloseDisplay(display)
