@@ -21,8 +21,11 @@ inline constexpr std::uint32_t SND_MEMORY = 0x0004;
 
 class SoundPlatform {
 public:
+    SoundPlatform() = default;
     // Stops the cue still sounding; after this the last image may be freed.
     virtual ~SoundPlatform() = default;
+    SoundPlatform(const SoundPlatform &) = delete;
+    SoundPlatform &operator=(const SoundPlatform &) = delete;
 
     // The bytes of the embedded resource of type "CUSTOM" with this id,
     // exactly as embedded. Throws zorbel::RuntimeError naming the id when the

@@ -29,6 +29,18 @@ constexpr auto pauseAfter = restAfterLastCue;
 // many unanswered cues mean it is stuck, and further ones are dropped.
 constexpr int unansweredLimit = 8;
 
+
+// Lets go of a stream or context: no callback of it runs again, and
+// nothing waits on the server, which may be frozen or gone.
+template<typename Object, typename SetCallback, typename Disconnect, typename Unref>
+void letGo(Object *&object, SetCallback setCallback, Disconnect disconnect, Unref unref)
+{
+    setCallback(object, nullptr, nullptr);
+    disconnect(object);
+    unref(object);
+    object = nullptr;
+}
+
 } // namespace
 
 Connection::Connection(const Pulse &pa, pa_mainloop *loop)
@@ -259,12 +271,8 @@ void Connection::releaseStream()
             m_api->time_free(std::exchange(*timer, nullptr));
     }
     m_schedule.outputLost();
-    if (!m_stream)
-        return;
-    m_pa.stream_set_state_callback(m_stream, nullptr, nullptr);
-    m_pa.stream_disconnect(m_stream);
-    m_pa.stream_unref(m_stream);
-    m_stream = nullptr;
+    if (m_stream)
+        letGo(m_stream, m_pa.stream_set_state_callback, m_pa.stream_disconnect, m_pa.stream_unref);
 }
 
 // Never waits on the server, which may be frozen or gone.
@@ -273,10 +281,7 @@ void Connection::release()
     releaseStream();
     if (!m_context)
         return;
-    m_pa.context_set_state_callback(m_context, nullptr, nullptr);
-    m_pa.context_disconnect(m_context);
-    m_pa.context_unref(m_context);
-    m_context = nullptr;
+    letGo(m_context, m_pa.context_set_state_callback, m_pa.context_disconnect, m_pa.context_unref);
     // A server that comes back is a new connection.
     m_schedule.restart();
 }

@@ -16,9 +16,6 @@ public:
     PulseSound();
     ~PulseSound() override;
 
-    PulseSound(const PulseSound &) = delete;
-    PulseSound &operator=(const PulseSound &) = delete;
-
     std::vector<std::uint8_t> LoadResData(std::int16_t id) override { return resource(id); }
     std::uint32_t sndPlaySoundA(const char *image, std::uint32_t flags) override;
 

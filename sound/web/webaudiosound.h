@@ -14,9 +14,6 @@ public:
     WebAudioSound() = default;
     ~WebAudioSound() override;
 
-    WebAudioSound(const WebAudioSound &) = delete;
-    WebAudioSound &operator=(const WebAudioSound &) = delete;
-
     std::vector<std::uint8_t> LoadResData(std::int16_t id) override;
     std::uint32_t sndPlaySoundA(const char *image, std::uint32_t flags) override;
 };

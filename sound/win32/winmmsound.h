@@ -15,9 +15,6 @@ public:
     WinmmSound();
     ~WinmmSound() override;
 
-    WinmmSound(const WinmmSound &) = delete;
-    WinmmSound &operator=(const WinmmSound &) = delete;
-
     std::vector<std::uint8_t> LoadResData(std::int16_t id) override;
     std::uint32_t sndPlaySoundA(const char *image, std::uint32_t flags) override;
 
