@@ -1,10 +1,10 @@
 #!/usr/bin/env bash
+set -euo pipefail
 # Installs what is missing from Debian's packages, builds, then either runs
 # Zorbel (`tools/setup.sh run`), or every test of every tree, listing all
 # the failures at the end (`tools/setup.sh test`), or builds the Windows
 # program and its packages (`tools/setup.sh windows`), or the site of the
 # browser build (`tools/setup.sh web`).
-set -euo pipefail
 
 mode=${1:-}
 case "$mode" in
@@ -82,30 +82,57 @@ build_web_tree() {
     build_tree "$tree" -DCMAKE_BUILD_TYPE=Release -DCMAKE_TOOLCHAIN_FILE="$top/cmake/toolchains/emscripten.cmake" "$@"
 }
 
+# The test command's trees run in two lanes side by side, each tree built
+# and then tested in turn; the output of each step goes to a log in
+# build-logs/, and one line a step says how it went. Builds run at the
+# lowest priority, so that beside the other lane's timing tests they take
+# only the time those leave over. A step that fails is noted and the lane
+# carries on, so that one run shows every failure; the notes of both lanes
+# go to one file, each a line written at once.
+logs=$top/build-logs
+note_failure() {
+    echo "$1" >>"$logs/failures"
+    echo "FAILED: $1"
+}
+
+# Notes each test that ctest's run ($2: test or reproducible) of tree $1
+# lists as failed at the end of its log, or ctest's own failure when it
+# lists none. (Testing/Temporary/LastTestsFailed.log cannot tell: the two
+# runs of a tree share it.)
+note_failed_tests() {
+    local tree=$1 log=build-logs/$1.$2.log name listed=0
+    while IFS= read -r name; do
+        note_failure "$tree: $name (log: $log)"
+        listed=1
+    done < <(sed -n '/^The following tests FAILED:/,$s/^[[:space:]]*[0-9]* - \(.*\) ([^)]*)$/\1/p' "$top/$log")
+    [ "$listed" = 1 ] || note_failure "$tree: ctest failed (log: $log)"
+}
+
 # Builds tree $1 with the build function and options that follow, up to
-# `--`, and runs its tests with the ctest options after it. A tree that fails
-# is noted and the next one still runs, so that one run shows every failure.
-failures=()
+# `--`, and runs its tests with the ctest options after it. Its
+# *_reproducible tests, which rebuild the tree elsewhere, run apart at the
+# builds' priority, beside the tree's other tests.
 test_tree() {
-    local tree=$1 builder=() name
+    local tree=$1 builder=() start=$SECONDS status=0
     shift
     while [ $# -gt 0 ] && [ "$1" != -- ]; do
         builder+=("$1")
         shift
     done
     shift
-    if ! "${builder[0]}" "$top/$tree" "${builder[@]:1}"; then
-        failures+=("$tree: the build failed")
+    if ! nice -n 19 "${builder[0]}" "$top/$tree" "${builder[@]:1}" >"$logs/$tree.build.log" 2>&1; then
+        note_failure "$tree: the build failed (log: build-logs/$tree.build.log)"
         return
     fi
-    ctest --test-dir "$top/$tree" --output-on-failure --parallel "$jobs" "$@" && return
-    if [ -s "$top/$tree/Testing/Temporary/LastTestsFailed.log" ]; then
-        while IFS=: read -r _ name; do
-            failures+=("$tree: $name")
-        done <"$top/$tree/Testing/Temporary/LastTestsFailed.log"
-    else
-        failures+=("$tree: ctest failed")
-    fi
+    echo "$tree: built in $((SECONDS - start)) s"
+    start=$SECONDS
+    nice -n 19 ctest --test-dir "$top/$tree" --output-on-failure --parallel "$jobs" -R '_reproducible$' "$@" \
+        >"$logs/$tree.reproducible.log" 2>&1 &
+    local reproducible=$!
+    ctest --test-dir "$top/$tree" --output-on-failure --parallel "$jobs" -E '_reproducible$' "$@" \
+        >"$logs/$tree.test.log" 2>&1 || { status=1 && note_failed_tests "$tree" test; }
+    wait "$reproducible" || { status=1 && note_failed_tests "$tree" reproducible; }
+    echo "$tree: tested in $((SECONDS - start)) s$([ "$status" = 0 ] || echo ", with failures")"
 }
 
 source "$top/tools/install-missing.sh"
@@ -145,25 +172,43 @@ if [ "$mode" = run ]; then
     exec "$build/window/qt/Zorbel"
 fi
 
-test_tree build build_tree -DCMAKE_BUILD_TYPE=RelWithDebInfo --
-# The same tests on a tree built with AddressSanitizer, LeakSanitizer and
-# UndefinedBehaviorSanitizer, but for those labelled no_sanitizer (each says
-# why where it is defined).
-test_tree build-asan build_tree -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZORBEL_SANITIZE=ON -- --label-exclude no_sanitizer
-# The Windows program of both architectures: its model, resource, installer
-# and end-to-end tests under 64-bit Wine; the 32-bit tree runs what needs no Wine.
-test_tree build-win64 build_windows_tree x86_64 -DBUILD_TESTING=ON --
-test_tree build-win32 build_windows_tree i686 -DBUILD_TESTING=ON -- --label-exclude wine
-# The model's tests as 32-bit code: a 32-bit Linux program with the code
-# generation of the i686 Windows program (under qemu-i386 where the kernel
-# runs no 32-bit programs).
-test_tree build-i686 build_tree -DCMAKE_BUILD_TYPE=Release -DCMAKE_TOOLCHAIN_FILE="$top/cmake/toolchains/linux-i686.cmake" --
-# The browser build: the model tests as wasm under node, the site in Chromium.
-test_tree build-web build_web_tree -DBUILD_TESTING=ON --
+rm -rf "$logs"
+mkdir -p "$logs"
+# One lane: the Linux tree; the same code built with AddressSanitizer,
+# LeakSanitizer and UndefinedBehaviorSanitizer, running the tests of the
+# code in one process (label unit: the model, the random sequences, the
+# sound and window units), which only those find faults in, but for those
+# labelled no_sanitizer (each says why where it is defined); and the
+# browser build: the model tests as wasm under node, the site in Chromium.
+(
+    test_tree build build_tree -DCMAKE_BUILD_TYPE=RelWithDebInfo --
+    test_tree build-asan build_tree -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZORBEL_SANITIZE=ON -- \
+        --label-regex unit --label-exclude no_sanitizer
+    test_tree build-web build_web_tree -DBUILD_TESTING=ON --
+) &
+first_lane=$!
+# The other: the Windows program of both architectures (its model,
+# resource, installer and end-to-end tests under 64-bit Wine; the 32-bit
+# tree runs what needs no Wine), and the model's tests as 32-bit code: a
+# 32-bit Linux program with the code generation of the i686 Windows program
+# (under qemu-i386 where the kernel runs no 32-bit programs).
+(
+    test_tree build-win64 build_windows_tree x86_64 -DBUILD_TESTING=ON --
+    test_tree build-win32 build_windows_tree i686 -DBUILD_TESTING=ON -- --label-exclude wine
+    test_tree build-i686 build_tree -DCMAKE_BUILD_TYPE=Release -DCMAKE_TOOLCHAIN_FILE="$top/cmake/toolchains/linux-i686.cmake" --
+) &
+second_lane=$!
+wait "$first_lane" || note_failure "the lane of build, build-asan and build-web ended early (status $?)"
+wait "$second_lane" || note_failure "the lane of build-win64, build-win32 and build-i686 ended early (status $?)"
 
-if [ ${#failures[@]} -gt 0 ]; then
+if [ -s "$logs/failures" ]; then
+    # What went wrong, in full, for a run whose logs are not kept (CI).
+    sed -n 's/.*(log: \(build-logs\/[^)]*\))$/\1/p' "$logs/failures" | sort -u | while read -r log; do
+        echo "==== $log" >&2
+        cat "$top/$log" >&2
+    done
     echo "Failed:" >&2
-    printf '  %s\n' "${failures[@]}" >&2
+    sed 's/^/  /' "$logs/failures" >&2
     exit 1
 fi
 echo "Every test passed."
