@@ -2,18 +2,27 @@
 set -euo pipefail
 # Installs what is missing from Debian's packages, builds, then either runs
 # Zorbel (`tools/setup.sh run`), or every test of every tree, listing all
-# the failures at the end (`tools/setup.sh test`), or builds the Windows
+# the failures at the end (`tools/setup.sh test`, or `tools/setup.sh test
+# TREE...` for only the trees named, build-win64 say), or builds the Windows
 # program and its packages (`tools/setup.sh windows`), or the site of the
 # browser build (`tools/setup.sh web`).
 
 mode=${1:-}
+trees=("${@:2}")
+trees_known=(build build-asan build-web build-win64 build-win32 build-i686)
 case "$mode" in
-run | test | windows | web) ;;
-*)
-    echo "usage: $0 run|test|windows|web" >&2
-    exit 2
+run | windows | web) [ ${#trees[@]} = 0 ] ;;
+test)
+    for tree in "${trees[@]}"; do
+        printf '%s\n' "${trees_known[@]}" | grep -qxF -- "$tree" ||
+            { echo "$0: no tree '$tree' (the trees: ${trees_known[*]})" >&2 && exit 2; }
+    done
     ;;
-esac
+*) false ;;
+esac || {
+    echo "usage: $0 run|test [TREE...]|windows|web" >&2
+    exit 2
+}
 
 top=$(cd "$(dirname "$0")/.." && pwd)
 build="$top/build"
@@ -114,13 +123,17 @@ note_failed_tests() {
 # builds' priority, beside the tree's other tests.
 test_tree() {
     local tree=$1 builder=() start=$SECONDS status=0
+    [ ${#trees[@]} = 0 ] || printf '%s\n' "${trees[@]}" | grep -qxF -- "$tree" || return 0
     shift
     while [ $# -gt 0 ] && [ "$1" != -- ]; do
         builder+=("$1")
         shift
     done
     shift
-    if ! nice -n 19 "${builder[0]}" "$top/$tree" "${builder[@]:1}" >"$logs/$tree.build.log" 2>&1; then
+    # The build functions are the shell's, out of nice's reach: the subshell
+    # that runs one lowers its own priority, which what it starts inherits.
+    if ! (renice -n 19 -p "$BASHPID" >/dev/null && "${builder[0]}" "$top/$tree" "${builder[@]:1}") \
+        >"$logs/$tree.build.log" 2>&1; then
         note_failure "$tree: the build failed (log: build-logs/$tree.build.log)"
         return
     fi
