@@ -91,17 +91,24 @@ build_web_tree() {
     build_tree "$tree" -DCMAKE_BUILD_TYPE=Release -DCMAKE_TOOLCHAIN_FILE="$top/cmake/toolchains/emscripten.cmake" "$@"
 }
 
-# The test command's trees run in two lanes side by side, each tree built
-# and then tested in turn; the output of each step goes to a log in
-# build-logs/, and one line a step says how it went. Builds run at the
-# lowest priority, so that beside the other lane's timing tests they take
-# only the time those leave over. A step that fails is noted and the lane
-# carries on, so that one run shows every failure; the notes of both lanes
-# go to one file, each a line written at once.
+# The test command's trees run in two lanes side by side. In a lane, the
+# trees after the first are built while the first one's tests run, and each
+# is tested in turn once built. Builds run at the lowest priority, so that
+# beside the tests, timing ones among them, they take only the time those
+# leave over: most of it, as the end-to-end tests mostly wait for the ball.
+# The output of each step goes to a log in build-logs/, and one line a step
+# says how it went. A step that fails is noted and the lane carries on, so
+# that one run shows every failure; the notes of both lanes go to one file,
+# each a line written at once.
 logs=$top/build-logs
 note_failure() {
     echo "$1" >>"$logs/failures"
     echo "FAILED: $1"
+}
+
+# Whether tree $1 is among those `tools/setup.sh test TREE...` named.
+wanted() {
+    [ ${#trees[@]} = 0 ] || printf '%s\n' "${trees[@]}" | grep -qxF -- "$1"
 }
 
 # Notes each test that ctest's run ($2: test or reproducible) of tree $1
@@ -117,31 +124,31 @@ note_failed_tests() {
     [ "$listed" = 1 ] || note_failure "$tree: ctest failed (log: $log)"
 }
 
-# Builds tree $1 with the build function and options that follow, up to
-# `--`, and runs its tests with the ctest options after it. Its
-# *_reproducible tests, which rebuild the tree elsewhere, run apart at the
-# builds' priority, beside the tree's other tests.
-test_tree() {
-    local tree=$1 builder=() start=$SECONDS status=0
-    [ ${#trees[@]} = 0 ] || printf '%s\n' "${trees[@]}" | grep -qxF -- "$tree" || return 0
-    shift
-    while [ $# -gt 0 ] && [ "$1" != -- ]; do
-        builder+=("$1")
-        shift
-    done
-    shift
+# Builds tree $1 with the build function $2 and the options that follow.
+build_step() {
+    local tree=$1 builder=$2 start=$SECONDS
+    shift 2
+    wanted "$tree" || return 0
     # The build functions are the shell's, out of nice's reach: the subshell
     # that runs one lowers its own priority, which what it starts inherits.
-    if ! (renice -n 19 -p "$BASHPID" >/dev/null && "${builder[0]}" "$top/$tree" "${builder[@]:1}") \
-        >"$logs/$tree.build.log" 2>&1; then
+    if (renice -n 19 -p "$BASHPID" >/dev/null && "$builder" "$top/$tree" "$@") >"$logs/$tree.build.log" 2>&1; then
+        touch "$logs/$tree.built"
+        echo "$tree: built in $((SECONDS - start)) s"
+    else
         note_failure "$tree: the build failed (log: build-logs/$tree.build.log)"
-        return
     fi
-    echo "$tree: built in $((SECONDS - start)) s"
-    start=$SECONDS
+}
+
+# Runs the tests of tree $1, once built, with the ctest options that follow.
+# Its *_reproducible tests, which rebuild the tree elsewhere, run apart at
+# the builds' priority, beside the tree's other tests.
+test_step() {
+    local tree=$1 start=$SECONDS status=0 reproducible
+    shift
+    [ -f "$logs/$tree.built" ] || return 0
     nice -n 19 ctest --test-dir "$top/$tree" --output-on-failure --parallel "$jobs" -R '_reproducible$' "$@" \
         >"$logs/$tree.reproducible.log" 2>&1 &
-    local reproducible=$!
+    reproducible=$!
     ctest --test-dir "$top/$tree" --output-on-failure --parallel "$jobs" -E '_reproducible$' "$@" \
         >"$logs/$tree.test.log" 2>&1 || { status=1 && note_failed_tests "$tree" test; }
     wait "$reproducible" || { status=1 && note_failed_tests "$tree" reproducible; }
@@ -194,10 +201,16 @@ mkdir -p "$logs"
 # labelled no_sanitizer (each says why where it is defined); and the
 # browser build: the model tests as wasm under node, the site in Chromium.
 (
-    test_tree build build_tree -DCMAKE_BUILD_TYPE=RelWithDebInfo --
-    test_tree build-asan build_tree -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZORBEL_SANITIZE=ON -- \
-        --label-regex unit --label-exclude no_sanitizer
-    test_tree build-web build_web_tree -DBUILD_TESTING=ON --
+    build_step build build_tree -DCMAKE_BUILD_TYPE=RelWithDebInfo
+    {
+        build_step build-asan build_tree -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZORBEL_SANITIZE=ON
+        build_step build-web build_web_tree -DBUILD_TESTING=ON
+    } &
+    builds=$!
+    test_step build
+    wait "$builds"
+    test_step build-asan --label-regex unit --label-exclude no_sanitizer
+    test_step build-web
 ) &
 first_lane=$!
 # The other: the Windows program of both architectures (its model,
@@ -206,9 +219,16 @@ first_lane=$!
 # 32-bit Linux program with the code generation of the i686 Windows program
 # (under qemu-i386 where the kernel runs no 32-bit programs).
 (
-    test_tree build-win64 build_windows_tree x86_64 -DBUILD_TESTING=ON --
-    test_tree build-win32 build_windows_tree i686 -DBUILD_TESTING=ON -- --label-exclude wine
-    test_tree build-i686 build_tree -DCMAKE_BUILD_TYPE=Release -DCMAKE_TOOLCHAIN_FILE="$top/cmake/toolchains/linux-i686.cmake" --
+    build_step build-win64 build_windows_tree x86_64 -DBUILD_TESTING=ON
+    {
+        build_step build-win32 build_windows_tree i686 -DBUILD_TESTING=ON
+        build_step build-i686 build_tree -DCMAKE_BUILD_TYPE=Release -DCMAKE_TOOLCHAIN_FILE="$top/cmake/toolchains/linux-i686.cmake"
+    } &
+    builds=$!
+    test_step build-win64
+    wait "$builds"
+    test_step build-win32 --label-exclude wine
+    test_step build-i686
 ) &
 second_lane=$!
 wait "$first_lane" || note_failure "the lane of build, build-asan and build-web ended early (status $?)"
