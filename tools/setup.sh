@@ -195,11 +195,12 @@ fi
 rm -rf "$logs"
 mkdir -p "$logs"
 # One lane: the Linux tree; the same code built with AddressSanitizer,
-# LeakSanitizer and UndefinedBehaviorSanitizer, running the tests of the
-# code in one process (label unit: the model, the random sequences, the
-# sound and window units), which only those find faults in, but for those
-# labelled no_sanitizer (each says why where it is defined); and the
-# browser build: the model tests as wasm under node, the site in Chromium.
+# LeakSanitizer and UndefinedBehaviorSanitizer, running what only those find
+# faults in: the tests of the code in one process (label unit: the model, the
+# random sequences, the sound and window units) and the soak, a minute of the
+# real program ending under LeakSanitizer's eye, but for those labelled
+# no_sanitizer (each says why where it is defined); and the browser build:
+# the model tests as wasm under node, the site in Chromium.
 (
     build_step build build_tree -DCMAKE_BUILD_TYPE=RelWithDebInfo
     {
@@ -209,7 +210,7 @@ mkdir -p "$logs"
     builds=$!
     test_step build
     wait "$builds"
-    test_step build-asan --label-regex unit --label-exclude no_sanitizer
+    test_step build-asan --label-regex 'unit|soak' --label-exclude no_sanitizer
     test_step build-web
 ) &
 first_lane=$!
