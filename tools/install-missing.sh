@@ -1,11 +1,14 @@
+set -euo pipefail
 # Installs, from Debian's packages, those of the named packages that are not
-# installed yet (through sudo when not root). Source it, then:
+# installed yet (through sudo when not root), in one call of apt-get, each
+# package once. Source it, then:
 #
 #   install_missing PACKAGE...
 
 install_missing() {
-    local package missing=() sudo=()
-    for package in "$@"; do
+    local package unique missing=() sudo=()
+    mapfile -t unique < <(printf '%s\n' "$@" | sort -u)
+    for package in "${unique[@]}"; do
         dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed' || missing+=("$package")
     done
     [ ${#missing[@]} -gt 0 ] || return 0

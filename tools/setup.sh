@@ -1,19 +1,28 @@
 #!/usr/bin/env bash
+set -euo pipefail
 # Installs what is missing from Debian's packages, builds, then either runs
 # Zorbel (`tools/setup.sh run`), or every test of every tree, listing all
-# the failures at the end (`tools/setup.sh test`), or builds the Windows
+# the failures at the end (`tools/setup.sh test`, or `tools/setup.sh test
+# TREE...` for only the trees named, build-win64 say), or builds the Windows
 # program and its packages (`tools/setup.sh windows`), or the site of the
 # browser build (`tools/setup.sh web`).
-set -euo pipefail
 
 mode=${1:-}
+trees=("${@:2}")
+trees_known=(build build-asan build-web build-win64 build-win32 build-i686)
 case "$mode" in
-run | test | windows | web) ;;
-*)
-    echo "usage: $0 run|test|windows|web" >&2
-    exit 2
+run | windows | web) [ ${#trees[@]} = 0 ] ;;
+test)
+    for tree in "${trees[@]}"; do
+        printf '%s\n' "${trees_known[@]}" | grep -qxF -- "$tree" ||
+            { echo "$0: no tree '$tree' (the trees: ${trees_known[*]})" >&2 && exit 2; }
+    done
     ;;
-esac
+*) false ;;
+esac || {
+    echo "usage: $0 run|test [TREE...]|windows|web" >&2
+    exit 2
+}
 
 top=$(cd "$(dirname "$0")/.." && pwd)
 build="$top/build"
@@ -82,30 +91,68 @@ build_web_tree() {
     build_tree "$tree" -DCMAKE_BUILD_TYPE=Release -DCMAKE_TOOLCHAIN_FILE="$top/cmake/toolchains/emscripten.cmake" "$@"
 }
 
-# Builds tree $1 with the build function and options that follow, up to
-# `--`, and runs its tests with the ctest options after it. A tree that fails
-# is noted and the next one still runs, so that one run shows every failure.
-failures=()
-test_tree() {
-    local tree=$1 builder=() name
-    shift
-    while [ $# -gt 0 ] && [ "$1" != -- ]; do
-        builder+=("$1")
-        shift
-    done
-    shift
-    if ! "${builder[0]}" "$top/$tree" "${builder[@]:1}"; then
-        failures+=("$tree: the build failed")
-        return
-    fi
-    ctest --test-dir "$top/$tree" --output-on-failure --parallel "$jobs" "$@" && return
-    if [ -s "$top/$tree/Testing/Temporary/LastTestsFailed.log" ]; then
-        while IFS=: read -r _ name; do
-            failures+=("$tree: $name")
-        done <"$top/$tree/Testing/Temporary/LastTestsFailed.log"
+# The test command's trees run in two lanes side by side. In a lane, the
+# trees after the first are built while the first one's tests run, and each
+# is tested in turn once built. Builds run at the lowest priority, so that
+# beside the tests, timing ones among them, they take only the time those
+# leave over: most of it, as the end-to-end tests mostly wait for the ball.
+# The output of each step goes to a log in build-logs/, and one line a step
+# says how it went. A step that fails is noted and the lane carries on, so
+# that one run shows every failure; the notes of both lanes go to one file,
+# each a line written at once.
+logs=$top/build-logs
+note_failure() {
+    echo "$1" >>"$logs/failures"
+    echo "FAILED: $1"
+}
+
+# Whether tree $1 is among those `tools/setup.sh test TREE...` named.
+wanted() {
+    [ ${#trees[@]} = 0 ] || printf '%s\n' "${trees[@]}" | grep -qxF -- "$1"
+}
+
+# Notes each test that ctest's run ($2: test or reproducible) of tree $1
+# lists as failed at the end of its log, or ctest's own failure when it
+# lists none. (Testing/Temporary/LastTestsFailed.log cannot tell: the two
+# runs of a tree share it.)
+note_failed_tests() {
+    local tree=$1 log=build-logs/$1.$2.log name listed=0
+    while IFS= read -r name; do
+        note_failure "$tree: $name (log: $log)"
+        listed=1
+    done < <(sed -n '/^The following tests FAILED:/,$s/^[[:space:]]*[0-9]* - \(.*\) ([^)]*)$/\1/p' "$top/$log")
+    [ "$listed" = 1 ] || note_failure "$tree: ctest failed (log: $log)"
+}
+
+# Builds tree $1 with the build function $2 and the options that follow.
+build_step() {
+    local tree=$1 builder=$2 start=$SECONDS
+    shift 2
+    wanted "$tree" || return 0
+    # The build functions are the shell's, out of nice's reach: the subshell
+    # that runs one lowers its own priority, which what it starts inherits.
+    if (renice -n 19 -p "$BASHPID" >/dev/null && "$builder" "$top/$tree" "$@") >"$logs/$tree.build.log" 2>&1; then
+        touch "$logs/$tree.built"
+        echo "$tree: built in $((SECONDS - start)) s"
     else
-        failures+=("$tree: ctest failed")
+        note_failure "$tree: the build failed (log: build-logs/$tree.build.log)"
     fi
+}
+
+# Runs the tests of tree $1, once built, with the ctest options that follow.
+# Its *_reproducible tests, which rebuild the tree elsewhere, run apart at
+# the builds' priority, beside the tree's other tests.
+test_step() {
+    local tree=$1 start=$SECONDS status=0 reproducible
+    shift
+    [ -f "$logs/$tree.built" ] || return 0
+    nice -n 19 ctest --test-dir "$top/$tree" --output-on-failure --parallel "$jobs" -R '_reproducible$' "$@" \
+        >"$logs/$tree.reproducible.log" 2>&1 &
+    reproducible=$!
+    ctest --test-dir "$top/$tree" --output-on-failure --parallel "$jobs" -E '_reproducible$' "$@" \
+        >"$logs/$tree.test.log" 2>&1 || { status=1 && note_failed_tests "$tree" test; }
+    wait "$reproducible" || { status=1 && note_failed_tests "$tree" reproducible; }
+    echo "$tree: tested in $((SECONDS - start)) s$([ "$status" = 0 ] || echo ", with failures")"
 }
 
 source "$top/tools/install-missing.sh"
@@ -145,25 +192,57 @@ if [ "$mode" = run ]; then
     exec "$build/window/qt/Zorbel"
 fi
 
-test_tree build build_tree -DCMAKE_BUILD_TYPE=RelWithDebInfo --
-# The same tests on a tree built with AddressSanitizer, LeakSanitizer and
-# UndefinedBehaviorSanitizer, but for those labelled no_sanitizer (each says
-# why where it is defined).
-test_tree build-asan build_tree -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZORBEL_SANITIZE=ON -- --label-exclude no_sanitizer
-# The Windows program of both architectures: its model, resource, installer
-# and end-to-end tests under 64-bit Wine; the 32-bit tree runs what needs no Wine.
-test_tree build-win64 build_windows_tree x86_64 -DBUILD_TESTING=ON --
-test_tree build-win32 build_windows_tree i686 -DBUILD_TESTING=ON -- --label-exclude wine
-# The model's tests as 32-bit code: a 32-bit Linux program with the code
-# generation of the i686 Windows program (under qemu-i386 where the kernel
-# runs no 32-bit programs).
-test_tree build-i686 build_tree -DCMAKE_BUILD_TYPE=Release -DCMAKE_TOOLCHAIN_FILE="$top/cmake/toolchains/linux-i686.cmake" --
-# The browser build: the model tests as wasm under node, the site in Chromium.
-test_tree build-web build_web_tree -DBUILD_TESTING=ON --
+rm -rf "$logs"
+mkdir -p "$logs"
+# One lane: the Linux tree; the same code built with AddressSanitizer,
+# LeakSanitizer and UndefinedBehaviorSanitizer, running what only those find
+# faults in: the tests of the code in one process (label unit: the model, the
+# random sequences, the sound and window units) and the soak, a minute of the
+# real program ending under LeakSanitizer's eye, but for those labelled
+# no_sanitizer (each says why where it is defined); and the browser build:
+# the model tests as wasm under node, the site in Chromium.
+(
+    build_step build build_tree -DCMAKE_BUILD_TYPE=RelWithDebInfo
+    {
+        build_step build-asan build_tree -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZORBEL_SANITIZE=ON
+        build_step build-web build_web_tree -DBUILD_TESTING=ON
+    } &
+    builds=$!
+    test_step build
+    wait "$builds"
+    test_step build-asan --label-regex 'unit|soak' --label-exclude no_sanitizer
+    test_step build-web
+) &
+first_lane=$!
+# The other: the Windows program of both architectures (its model,
+# resource, installer and end-to-end tests under 64-bit Wine; the 32-bit
+# tree runs what needs no Wine), and the model's tests as 32-bit code: a
+# 32-bit Linux program with the code generation of the i686 Windows program
+# (under qemu-i386 where the kernel runs no 32-bit programs).
+(
+    build_step build-win64 build_windows_tree x86_64 -DBUILD_TESTING=ON
+    {
+        build_step build-win32 build_windows_tree i686 -DBUILD_TESTING=ON
+        build_step build-i686 build_tree -DCMAKE_BUILD_TYPE=Release -DCMAKE_TOOLCHAIN_FILE="$top/cmake/toolchains/linux-i686.cmake"
+    } &
+    builds=$!
+    test_step build-win64
+    wait "$builds"
+    test_step build-win32 --label-exclude wine
+    test_step build-i686
+) &
+second_lane=$!
+wait "$first_lane" || note_failure "the lane of build, build-asan and build-web ended early (status $?)"
+wait "$second_lane" || note_failure "the lane of build-win64, build-win32 and build-i686 ended early (status $?)"
 
-if [ ${#failures[@]} -gt 0 ]; then
+if [ -s "$logs/failures" ]; then
+    # What went wrong, in full, for a run whose logs are not kept (CI).
+    sed -n 's/.*(log: \(build-logs\/[^)]*\))$/\1/p' "$logs/failures" | sort -u | while read -r log; do
+        echo "==== $log" >&2
+        cat "$top/$log" >&2
+    done
     echo "Failed:" >&2
-    printf '  %s\n' "${failures[@]}" >&2
+    sed 's/^/  /' "$logs/failures" >&2
     exit 1
 fi
 echo "Every test passed."
