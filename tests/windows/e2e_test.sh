@@ -61,11 +61,16 @@ xdotool mouseup 1
 end_pid "$other"
 zorbel_kill
 # Without a window manager Wine waits for one a while as the window goes:
-# this close, of a fresh start, is the measure for the rounds below.
-zorbel_start "$zorbel" "$work/stderr"
-started=$(date +%s%N)
-zorbel_close || fail "the close button did not end the program with status 0 within 10 s (${ZORBEL_STATUS:-still running})"
-close_limit_ms=$((($(date +%s%N) - started) / 1000000 + 2000))
+# the close of a fresh start, before and after the rounds below, is their
+# measure on a machine as busy as it is then.
+healthy_close() {
+    zorbel_start "$zorbel" "$work/stderr"
+    started=$(date +%s%N)
+    zorbel_close || fail "the close button did not end the program with status 0 within 10 s (${ZORBEL_STATUS:-still running})"
+    healthy+=" $((($(date +%s%N) - started) / 1000000))"
+}
+healthy=
+healthy_close
 
 # The sound server killed (and started again) or frozen a moment after the
 # first bounce seen of the startup drop: the count goes on to 10, and the
@@ -104,9 +109,8 @@ for round in TERM:0.00 KILL:0.30 TERM:0.60 KILL:0.90 STOP:0.10 STOP:0.50 STOP:0.
     xdotool mousemove --window "$ZORBEL_WINDOW" 580 400
     started=$(date +%s%N)
     xdotool click 1
-    zorbel_wait_exit "$((close_limit_ms / 1000)).$(printf %03d $((close_limit_ms % 1000)))" ||
-        fail "$what: the close button did not end the program within $close_limit_ms ms"
-    closes+=" $((($(date +%s%N) - started) / 1000000))"
+    zorbel_wait_exit 10 || fail "$what: the close button did not end the program within 10 s"
+    closes+=" $((($(date +%s%N) - started) / 1000000)):$round"
     # NOTE: Wine 8 may crash on the way out while a thread of its PulseAudio
     # driver waits on a frozen server: the thread it ends faults at address 0
     # in its system-call return, and the process dies of SIGSEGV (139), as
@@ -119,6 +123,13 @@ for round in TERM:0.00 KILL:0.30 TERM:0.60 KILL:0.90 STOP:0.10 STOP:0.50 STOP:0.
         [ "$ZORBEL_STATUS" = 0 ] || fail "$what: exit status $ZORBEL_STATUS"
     fi
     [ "$fault" != STOP ] || pulse_thaw
+done
+healthy_close
+limit=$(($(tr ' ' '\n' <<<"$healthy" | sort -n | tail -n 1) + 2000))
+for close in $closes; do
+    round=${close#*:}
+    [ "${close%%:*}" -le "$limit" ] ||
+        fail "SIG${round%:*} ${round#*:} s after the first bounce: the close took ${close%%:*} ms, over 2 s more than the healthy$healthy"
 done
 
 # Without the multimedia library.
@@ -159,4 +170,4 @@ for dpi in 120 144 192; do
     xdotool mousemove --window "$ZORBEL_WINDOW" 100 200 click 1 sleep 0.3 key $way 2>/dev/null
     zorbel_wait_exit 10 && [ "$ZORBEL_STATUS" = 0 ] || fail "$way did not end the program with status 0 within 10 s"
 done
-echo "windows e2e: settled on 10, heard: $ZORBEL_CUES; drop from 150 counted 10, let go in the background; button, keyboard and Alt+F4 closed with 0; after sound faults within $close_limit_ms ms:$closes, Wine crashing on the way out after $wine_crashes freezes; without winmm: status 1; 120, 144, 192 DPI: scaled, 10, held ball still"
+echo "windows e2e: settled on 10, heard: $ZORBEL_CUES; drop from 150 counted 10, let go in the background; button, keyboard and Alt+F4 closed with 0; healthy in$healthy ms, after sound faults in (ms):$closes, Wine crashing on the way out after $wine_crashes freezes; without winmm: status 1; 120, 144, 192 DPI: scaled, 10, held ball still"
