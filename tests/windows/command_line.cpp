@@ -1,9 +1,9 @@
-// Runs the Windows command lines held in the environment variable
+// Runs the Windows command lines in the environment variable
 // ZORBEL_COMMAND_LINE, one a line, in turn, as Windows runs an uninstall
-// entry's: CreateProcess reads each, no command interpreter does, so a line's
-// `&`, `%…%`, `^` and `!` reach the program as they are. Waits for each and
-// ends with the last one's status. One Wine start for many lines is quicker
-// than one for each.
+// entry's: CreateProcess reads each and no command interpreter does, so the
+// `&`, `%…%`, `^` and `!` of a line reach the program as they are. Waits up
+// to 2 minutes for each; ends with the last one's status. One Wine start for
+// many lines is quicker than one for each.
 //
 //     ZORBEL_COMMAND_LINE='"C:\Tom & Jerry\Zorbel\Uninstall.exe" /S' command_line
 
@@ -11,6 +11,7 @@
 
 #include <cstdio>
 #include <cwchar>
+#include <sstream>
 #include <string>
 
 int main()
@@ -20,26 +21,25 @@ int main()
         std::fprintf(stderr, "command_line: ZORBEL_COMMAND_LINE is empty\n");
         return 125;
     }
+    std::wistringstream text(lines);
     DWORD status = 0;
-    for (const wchar_t *start = lines; *start;) {
-        const wchar_t *end = std::wcschr(start, L'\n');
-        if (!end)
-            end = start + std::wcslen(start);
-        // CreateProcessW may write into the line it is given.
-        std::wstring line(start, end);
-        start = *end ? end + 1 : end;
+    for (std::wstring line; std::getline(text, line);) {
         if (line.empty())
             continue;
-        STARTUPINFOW startup{};
-        startup.cb = sizeof startup;
-        PROCESS_INFORMATION process{};
+        STARTUPINFOW startup { sizeof startup };
+        PROCESS_INFORMATION process {};
+        // CreateProcessW may write into the line it is given.
         if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process)) {
             std::fprintf(stderr, "command_line: CreateProcess failed, error %lu\n", GetLastError());
             return 126;
         }
-        WaitForSingleObject(process.hProcess, INFINITE);
-        status = 1;
-        GetExitCodeProcess(process.hProcess, &status);
+        if (WaitForSingleObject(process.hProcess, 120000) != WAIT_OBJECT_0) {
+            std::fprintf(stderr, "command_line: %ls did not end within 2 minutes\n", line.c_str());
+            TerminateProcess(process.hProcess, 124);
+            return 124;
+        }
+        if (!GetExitCodeProcess(process.hProcess, &status))
+            status = 1;
         CloseHandle(process.hThread);
         CloseHandle(process.hProcess);
     }

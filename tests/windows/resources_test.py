@@ -10,7 +10,7 @@ import sys
 
 import pefile
 
-RT_CURSOR, RT_BITMAP, RT_ICON, RT_GROUP_CURSOR, RT_GROUP_ICON, RT_MANIFEST = 1, 2, 3, 12, 14, 24
+RT_CURSOR, RT_BITMAP, RT_ICON, RT_GROUP_ICON, RT_MANIFEST = 1, 2, 3, 14, 24
 ITALIAN = 0x0410
 # What Windows itself provides; anything else would have to ship beside the exe.
 SYSTEM_DLLS = {'kernel32.dll', 'user32.dll', 'gdi32.dll', 'msvcrt.dll', 'comctl32.dll', 'advapi32.dll',
@@ -31,63 +31,51 @@ def asset(name):
         return f.read()
 
 
-def resources():
-    """{(type, name): {language: bytes}}, types and names as ints or str."""
-    found = {}
-    for kind in exe.DIRECTORY_ENTRY_RESOURCE.entries:
-        kind_key = kind.id if kind.name is None else str(kind.name)
-        for name in kind.directory.entries:
-            name_key = name.id if name.name is None else str(name.name)
-            for language in name.directory.entries:
-                entry = language.data.struct
-                found.setdefault((kind_key, name_key), {})[language.id] = \
-                    exe.get_data(entry.OffsetToData, entry.Size)
-    return found
+# {(type, name): {language: bytes}}, types and names as ints or str.
+found = {}
+for kind in exe.DIRECTORY_ENTRY_RESOURCE.entries:
+    for name in kind.directory.entries:
+        for language in name.directory.entries:
+            entry = language.data.struct
+            key = (kind.id if kind.name is None else str(kind.name), name.id if name.name is None else str(name.name))
+            found.setdefault(key, {})[language.id] = exe.get_data(entry.OffsetToData, entry.Size)
 
 
-def only(found, key):
+def only(key):
     languages = found.get(key, {})
     check(len(languages) == 1, f'resource {key}: expected one language, found {sorted(languages)}')
     return next(iter(languages.values()), b'')
 
 
-found = resources()
-
-# Icon group 1 holds exactly one image, id 30001: the ball icon's image.
-group = only(found, (RT_GROUP_ICON, 1))
+# Icon group 1 holds one image, id 30001, the ball icon's; bitmaps keep the
+# file's pixels without its 14-byte file header; the cursor image starts
+# with its hot spot; the sounds, in Italian, are the files every platform embeds.
+group = only((RT_GROUP_ICON, 1))
 count = struct.unpack_from('<H', group, 4)[0] if len(group) >= 6 else 0
 ids = [struct.unpack_from('<H', group, 6 + 14 * i + 12)[0] for i in range(count)]
 check(ids == [30001], f'icon group 1 holds images {ids}, expected [30001]')
-ball_ico = asset('ball.ico')
-check(only(found, (RT_ICON, 30001)) == ball_ico[22:], 'icon 30001 differs from assets/ball.ico')
-
-# Bitmaps keep the file's pixels without its 14-byte file header; the cursor
-# image starts with its hot spot.
-check(only(found, (RT_BITMAP, 1)) == asset('ball.bmp')[14:], 'bitmap 1 differs from assets/ball.bmp')
+check(only((RT_ICON, 30001)) == asset('ball.ico')[22:], 'icon 30001 differs from assets/ball.ico')
+check(only((RT_BITMAP, 1)) == asset('ball.bmp')[14:], 'bitmap 1 differs from assets/ball.bmp')
 check((RT_GROUP_ICON, 2) in found, 'no close icon (icon group 2)')
 cursors = [data for (kind, _), languages in found.items() if kind == RT_CURSOR for data in languages.values()]
 check([struct.unpack_from('<HH', c) for c in cursors] == [(5, 0)], 'the hand cursor is missing or its hot spot is not (5, 0)')
-
-# The sounds, in Italian, byte for byte the files every platform embeds.
 for number, name in ((102, 'bounce.wav'), (103, 'release.wav')):
     languages = found.get(('CUSTOM', number), {})
     check(list(languages) == [ITALIAN], f'CUSTOM {number}: languages {[hex(l) for l in languages]}, expected [0x410]')
     check(languages.get(ITALIAN) == asset(name), f'CUSTOM {number} differs from assets/{name}')
-
-manifest = only(found, (RT_MANIFEST, 1)).decode('utf-8', 'replace')
+manifest = only((RT_MANIFEST, 1)).decode('utf-8', 'replace')
 for needle in ('PerMonitorV2, PerMonitor', 'Microsoft.Windows.Common-Controls', 'supportedOS'):
     check(needle in manifest, f'the manifest lacks {needle!r}')
 
-# The version record.
 fixed = exe.VS_FIXEDFILEINFO[0]
 check((fixed.FileVersionMS, fixed.FileVersionLS, fixed.ProductVersionMS, fixed.ProductVersionLS) == (0x10000, 0, 0x10000, 0),
       'file and product version are not 1.0.0.0')
 check((fixed.FileType, fixed.FileOS) == (1, 4), 'file type is not an application (VFT_APP) for 32-bit Windows (VOS__WINDOWS32)')
-tables = {table.LangID.decode(): {k.decode(): v.decode() for k, v in table.entries.items()}
+tables = {table.LangID.decode().upper(): {k.decode(): v.decode() for k, v in table.entries.items()}
           for info in exe.FileInfo[0] if info.Key == b'StringFileInfo' for table in info.StringTable}
 want = {'041004B0': {'CompanyName': company, 'FileVersion': '1.00', 'InternalName': 'Zorbel',
                      'OriginalFilename': 'Zorbel.exe', 'ProductName': 'Zorbel', 'ProductVersion': '1.00'}}
-check({k.upper(): v for k, v in tables.items()} == want, f'version strings {tables}, expected {want}')
+check(tables == want, f'version strings {tables}, expected {want}')
 translations = [var.entry for info in exe.FileInfo[0] if info.Key == b'VarFileInfo' for var in info.Var]
 check(translations == [{b'Translation': '0x0410 0x04b0'}], f'translation {translations}, expected 0x0410, 1200')
 
