@@ -129,9 +129,9 @@ build_step() {
     local tree=$1 builder=$2 start=$SECONDS
     shift 2
     wanted "$tree" || return 0
-    # The build functions are the shell's, out of nice's reach: the subshell
-    # that runs one lowers its own priority, which what it starts inherits.
-    if (renice -n 19 -p "$BASHPID" >/dev/null && "$builder" "$top/$tree" "$@") >"$logs/$tree.build.log" 2>&1; then
+    # At the tests' own priority: a lowered one would leave the builds
+    # nothing on a machine that is busy with anything else.
+    if ("$builder" "$top/$tree" "$@") >"$logs/$tree.build.log" 2>&1; then
         touch "$logs/$tree.built"
         echo "$tree: built in $((SECONDS - start)) s"
     else
@@ -140,13 +140,13 @@ build_step() {
 }
 
 # Runs the tests of tree $1, once built, with the ctest options that follow.
-# Its *_reproducible tests, which rebuild the tree elsewhere, run apart at
-# the builds' priority, beside the tree's other tests.
+# Its *_reproducible tests, which rebuild the tree elsewhere, run apart,
+# beside the tree's other tests.
 test_step() {
     local tree=$1 start=$SECONDS status=0 reproducible
     shift
     [ -f "$logs/$tree.built" ] || return 0
-    nice -n 19 ctest --test-dir "$top/$tree" --output-on-failure --parallel "$jobs" -R '_reproducible$' "$@" \
+    ctest --test-dir "$top/$tree" --output-on-failure --parallel "$jobs" -R '_reproducible$' "$@" \
         >"$logs/$tree.reproducible.log" 2>&1 &
     reproducible=$!
     ctest --test-dir "$top/$tree" --output-on-failure --parallel "$jobs" -E '_reproducible$' "$@" \
