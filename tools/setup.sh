@@ -199,41 +199,42 @@ mkdir -p "$logs"
 # faults in: the tests of the code in one process (label unit: the model, the
 # random sequences, the sound and window units) and the soak, a minute of the
 # real program ending under LeakSanitizer's eye, but for those labelled
-# no_sanitizer (each says why where it is defined); and the browser build:
-# the model tests as wasm under node, the site in Chromium.
+# no_sanitizer (each says why where it is defined).
 (
     build_step build build_tree -DCMAKE_BUILD_TYPE=RelWithDebInfo
     {
         build_step build-asan build_tree -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZORBEL_SANITIZE=ON
-        build_step build-web build_web_tree -DBUILD_TESTING=ON
     } &
     builds=$!
     test_step build
     wait "$builds"
     test_step build-asan --label-regex 'unit|soak' --label-exclude no_sanitizer
-    test_step build-web
 ) &
 first_lane=$!
 # The other: the Windows program of both architectures (its model,
 # resource, installer and end-to-end tests under 64-bit Wine; the 32-bit
 # tree runs what needs no Wine), and the model's tests as 32-bit code: a
 # 32-bit Linux program with the code generation of the i686 Windows program
-# (under qemu-i386 where the kernel runs no 32-bit programs).
+# (under qemu-i386 where the kernel runs no 32-bit programs); and the browser
+# build: the model tests as wasm under node, the site in Chromium. The lanes
+# take about as long: the sanitizer build is the longest of all.
 (
     build_step build-win64 build_windows_tree x86_64 -DBUILD_TESTING=ON
     {
         build_step build-win32 build_windows_tree i686 -DBUILD_TESTING=ON
         build_step build-i686 build_tree -DCMAKE_BUILD_TYPE=Release -DCMAKE_TOOLCHAIN_FILE="$top/cmake/toolchains/linux-i686.cmake"
+        build_step build-web build_web_tree -DBUILD_TESTING=ON
     } &
     builds=$!
     test_step build-win64
     wait "$builds"
     test_step build-win32 --label-exclude wine
     test_step build-i686
+    test_step build-web
 ) &
 second_lane=$!
-wait "$first_lane" || note_failure "the lane of build, build-asan and build-web ended early (status $?)"
-wait "$second_lane" || note_failure "the lane of build-win64, build-win32 and build-i686 ended early (status $?)"
+wait "$first_lane" || note_failure "the lane of build and build-asan ended early (status $?)"
+wait "$second_lane" || note_failure "the lane of build-win64, build-win32, build-i686 and build-web ended early (status $?)"
 
 if [ -s "$logs/failures" ]; then
     # What went wrong, in full, for a run whose logs are not kept (CI).
