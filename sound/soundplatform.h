@@ -19,13 +19,11 @@ inline constexpr std::uint32_t SND_ASYNC = 0x0001;
 inline constexpr std::uint32_t SND_NODEFAULT = 0x0002;
 inline constexpr std::uint32_t SND_MEMORY = 0x0004;
 
+// Each port is made once, by main(), and handed over in a unique_ptr.
 class SoundPlatform {
 public:
-    SoundPlatform() = default;
     // Stops the cue still sounding; after this the last image may be freed.
     virtual ~SoundPlatform() = default;
-    SoundPlatform(const SoundPlatform &) = delete;
-    SoundPlatform &operator=(const SoundPlatform &) = delete;
 
     // The bytes of the embedded resource of type "CUSTOM" with this id,
     // exactly as embedded. Throws zorbel::RuntimeError naming the id when the
