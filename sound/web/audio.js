@@ -60,25 +60,46 @@ var zorbelAudio = {
         this.source = null;
     },
 
-    // With `tell`, tells the player once the context runs again, or failed to.
+    // With `tell`, tells the player once the context runs again and its
+    // output plays, or failed to.
     resume(tell) {
         const resumed = this.context.resume();
         if (tell)
-            resumed.then(() => _zorbel_audioResumed(1), () => _zorbel_audioResumed(0));
+            resumed.then(() => this.whenPlaying(() => _zorbel_audioResumed(1)), () => _zorbel_audioResumed(0));
     },
 
+    // A new context runs before its output does: what it renders until the
+    // output has started is lost (on a busy machine, the first cue of a
+    // visit). Calls back once the output's clock has moved, or after a
+    // second at the most; not at all once the context is closed.
+    whenPlaying(then) {
+        const context = this.context;
+        const until = performance.now() + 1000;
+        const look = () => {
+            if (this.context !== context)
+                return;
+            const stamp = context.getOutputTimestamp ? context.getOutputTimestamp() : null;
+            if (!stamp || stamp.contextTime > 0 || performance.now() > until)
+                then();
+            else
+                setTimeout(look, 10);
+        };
+        look();
+    },
+
+    // 0: no audio output at all (silence), 1: the context there was, 2: a new one.
     open() {
         if (this.context)
-            return true;
+            return 1;
         try {
             this.context = new AudioContext();
         } catch (error) {
-            return false; // no audio output at all: silence
+            return 0;
         }
         // Capturing on the window, so this runs before the press reaches the ball.
         for (const gesture of this.gestures)
             window.addEventListener(gesture, _zorbel_audioGesture, true);
-        return true;
+        return 2;
     },
 
     close() {

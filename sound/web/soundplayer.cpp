@@ -15,7 +15,7 @@
 // The page's side of the player is sound/web/audio.js: it plays, stops and
 // resumes; what plays when is decided here.
 
-EM_JS(int, zorbel_openAudio, (), { return zorbelAudio.open() ? 1 : 0; });
+EM_JS(int, zorbel_openAudio, (), { return zorbelAudio.open(); });
 EM_JS(double, zorbel_audioTime, (), { return zorbelAudio.context.currentTime; });
 EM_JS(int, zorbel_audioState, (), { return ['suspended', 'running'].indexOf(zorbelAudio.context.state); });
 EM_JS(int, zorbel_cueSounding, (), { return zorbelAudio.source ? 1 : 0; });
@@ -35,6 +35,7 @@ using Clock = std::chrono::steady_clock;
 using Seconds = std::chrono::duration<double>;
 
 enum AudioState { suspended = 0, running = 1 };
+enum Opened { noAudio = 0, openAudio = 1, newAudio = 2 };
 
 struct Cue {
     std::vector<std::uint8_t> samples;
@@ -51,9 +52,12 @@ struct Player {
 
     bool play(Cue cue)
     {
-        if (!zorbel_openAudio())
+        const int opened = zorbel_openAudio();
+        if (opened == noAudio)
             return false;
-        if (schedule.resting()) {
+        // A new output is a waking one: until it runs, what it is given may
+        // be lost, as the first cue of a visit was on a busy machine.
+        if (opened == newAudio || schedule.resting()) {
             schedule.wake();
             zorbel_resumeAudio(1);
         }
@@ -139,6 +143,8 @@ EMSCRIPTEN_KEEPALIVE void zorbel_audioGesture()
     using namespace zorbel::sound;
     if (zorbel_audioState() != suspended || (player && player->schedule.resting()))
         return;
+    if (player)
+        player->schedule.woken(false);
     zorbel_stopAllCues();
     zorbel_resumeAudio(0);
 }
