@@ -158,10 +158,14 @@ def render_ball(width, height, radius):
 # little from above like a glossy button.
 CLOSE_RED = (0.86, 0.10, 0.09)
 CLOSE_WHITE = (1.0, 1.0, 1.0)
-CLOSE_TOP_LIGHT = 1.12
-CLOSE_BOTTOM_LIGHT = 0.78
+CLOSE_LIGHT_TOP, CLOSE_LIGHT_BOTTOM = 1.12, 0.78
 CROSS_REACH = 0.40
 CROSS_HALF_WIDTH = 0.115
+
+
+def close_light(part, whole):
+    """The red's lighting `part` of the way `whole` down the button."""
+    return CLOSE_LIGHT_TOP + (CLOSE_LIGHT_BOTTOM - CLOSE_LIGHT_TOP) * part / whole
 
 
 def paint_close(x, y):
@@ -170,7 +174,7 @@ def paint_close(x, y):
     # Distance to the segment from (0, 0) to (reach, reach), folded into one quadrant.
     t = max(0.0, min(CROSS_REACH, (ax + ay) / 2.0))
     d = math.hypot(ax - t, ay - t)
-    light = CLOSE_TOP_LIGHT + (CLOSE_BOTTOM_LIGHT - CLOSE_TOP_LIGHT) * (y + 1.0) / 2.0
+    light = close_light(y + 1.0, 2.0)
     return (1.0 if d < CROSS_HALF_WIDTH else 0.0, light)
 
 
@@ -264,13 +268,13 @@ def make_close_pictures():
     light_steps, white_steps = 15, 17
     palette = [(0, 0, 0)]
     for k in range(light_steps):
-        light = CLOSE_TOP_LIGHT + (CLOSE_BOTTOM_LIGHT - CLOSE_TOP_LIGHT) * k / (light_steps - 1)
+        light = close_light(k, light_steps - 1)
         for w in range(white_steps):
             palette.append(tuple(_byte(c) for c in close_colour(w / (white_steps - 1), light)))
 
     def index(channels):
         white, light = channels
-        k = round((light - CLOSE_TOP_LIGHT) / (CLOSE_BOTTOM_LIGHT - CLOSE_TOP_LIGHT) * (light_steps - 1))
+        k = round((light - CLOSE_LIGHT_TOP) / (CLOSE_LIGHT_BOTTOM - CLOSE_LIGHT_TOP) * (light_steps - 1))
         return 1 + k * white_steps + round(white * (white_steps - 1))
 
     rows = render_close(32)
