@@ -1,6 +1,6 @@
 #include "webaudiosound.h"
 
-#include "cueschedule.h"
+#include "clockedschedule.h"
 #include "wavimage.h"
 
 #include <emscripten/emscripten.h>

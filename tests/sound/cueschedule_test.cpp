@@ -1,3 +1,4 @@
+#include "clockedschedule.h"
 #include "cueschedule.h"
 
 #include <gtest/gtest.h>
