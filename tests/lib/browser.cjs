@@ -1,17 +1,14 @@
-// The site in Debian's Chromium, driven through playwright-core (which
-// downloads no browser), served from 127.0.0.1 by this process; the sound
-// goes wherever PULSE_SERVER points. Nothing here waits without a limit, and
-// what runs out says what it waited for.
+// The site in Debian's Chromium, driven through playwright-core (which downloads no browser), served from 127.0.0.1
+// by this process; the sound goes wherever PULSE_SERVER points. Nothing here waits without a limit, and what runs out
+// says what it waited for.
 'use strict';
 const fs = require('fs');
 const http = require('http');
 const path = require('path');
 const { chromium } = require('playwright-core');
 
-const types = {
-    '.html': 'text/html', '.js': 'text/javascript', '.wasm': 'application/wasm', '.webmanifest': 'application/manifest+json',
-    '.png': 'image/png', '.bmp': 'image/bmp', '.ico': 'image/x-icon', '.cur': 'image/x-icon',
-};
+const types = { '.html': 'text/html', '.js': 'text/javascript', '.wasm': 'application/wasm', '.webmanifest': 'application/manifest+json',
+    '.png': 'image/png', '.bmp': 'image/bmp', '.ico': 'image/x-icon', '.cur': 'image/x-icon' };
 
 const sleep = milliseconds => new Promise(resolve => setTimeout(resolve, milliseconds));
 
@@ -34,26 +31,23 @@ function serve(site) {
     }));
 }
 
-// Opens the site, by default at 608 x 428. autoplay: the page may play sound
-// before any gesture. touch: it has a touch screen beside the mouse. screen:
-// { width, height, ratio } of a viewport of its own and its device pixel
-// ratio. behind: another page comes before it in the tab's history. before: a
-// function run in the page before any of its own script.
+// Opens the site, by default at 608 x 428. autoplay: the page may play sound before any gesture. touch: it has a
+// touch screen beside the mouse. screen: { width, height, ratio } of a viewport of its own and its device pixel
+// ratio. behind: another page comes before it in the tab's history. before: a function run in the page before any of
+// its own script.
 async function open(site, { autoplay = false, touch = false, screen = null, behind = false, before = null } = {}) {
     const server = await serve(site);
     const url = `http://127.0.0.1:${server.address().port}/`;
     const browser = await chromium.launch({
         executablePath: '/usr/bin/chromium',
         timeout: 60000,
-        // Playwright mutes every page unless told otherwise. On a busy machine
-        // the output's default buffer runs dry and drops whole cues from the
-        // recording; a larger one holds them.
+        // Playwright mutes every page unless told otherwise. On a busy machine the output's default buffer runs dry
+        // and drops whole cues from the recording; a larger one holds them.
         ignoreDefaultArgs: ['--mute-audio'],
         args: ['--no-sandbox', '--audio-buffer-size=2048', `--autoplay-policy=${autoplay ? 'no-user-gesture-required' : 'document-user-activation-required'}`],
     });
-    const context = await browser.newContext({
-        viewport: { width: screen?.width ?? 608, height: screen?.height ?? 428 }, deviceScaleFactor: screen?.ratio ?? 1, hasTouch: touch,
-    });
+    const viewport = { width: screen?.width ?? 608, height: screen?.height ?? 428 };
+    const context = await browser.newContext({ viewport, deviceScaleFactor: screen?.ratio ?? 1, hasTouch: touch });
     context.setDefaultTimeout(30000);
     const page = await context.newPage();
     // Playwright's own waits have their limit above; a script run in the page has this one.
@@ -73,8 +67,8 @@ async function open(site, { autoplay = false, touch = false, screen = null, behi
         page, url, errors,
         // A command of Chromium's DevTools protocol to the page.
         cdp: (method, params) => send(1, method, params),
-        // The title as the browser shows it: asking the page by running script
-        // in it counts as a user gesture in Chromium, which would wake its audio.
+        // The title as the browser shows it: asking the page by running script in it counts as a user gesture in
+        // Chromium, which would wake its audio.
         async title() {
             const { targetInfos } = await send(0, 'Target.getTargets');
             return targetInfos.find(target => target.type === 'page')?.title ?? null;
@@ -85,14 +79,8 @@ async function open(site, { autoplay = false, touch = false, screen = null, behi
                     throw new Error(`the title is '${now}' after ${seconds} s, not '${want}'`);
         },
         // The network gone: the site answers no more, also on connections the browser keeps open.
-        stopServer() {
-            server.close();
-            server.closeAllConnections();
-        },
-        async close() {
-            await within(30, 'end of the browser', browser.close());
-            server.close();
-        },
+        stopServer: () => server.close().closeAllConnections(),
+        close: () => within(30, 'end of the browser', browser.close()).then(() => server.close()),
     };
 }
 

@@ -11,10 +11,7 @@ const [site, work, group, predictDrop] = process.argv.slice(2);
 // The ball rests at 399, 354 after the startup drop; a hand takes it 40, 37 inside.
 const rest = { left: 399, top: 354 };
 const grab = [rest.left + 40, rest.top + 37];
-const check = (condition, message) => {
-    if (!condition)
-        throw new Error(message);
-};
+const check = (condition, message) => condition || (() => { throw new Error(message); })();
 
 // Before the program starts: notes each title the page has, and each tick of its interval timers and each pointer
 // press and release with the Top the ball was placed at then, in design pixels: what the drag sampler reads.
@@ -36,7 +33,8 @@ const inPage = (zorbel, script, arg) => zorbel.page.evaluate(script, arg);
 const titles = zorbel => inPage(zorbel, () => zorbelTitles);
 const ballTop = zorbel => inPage(zorbel, () => document.getElementById('picBounce')?.getBoundingClientRect().top ?? null);
 const label = zorbel => inPage(zorbel, () => getComputedStyle(document.getElementById('Label1')).visibility);
-const noErrors = (zorbel, what = '') => check(zorbel.errors.length === 0, `${what}the page reported: ${zorbel.errors.join('; ')}`);
+// No errors reported by the page, then the browser closed.
+const finish = (zorbel, what = '') => check(zorbel.errors.length === 0, `${what}the page reported: ${zorbel.errors.join('; ')}`) && zorbel.close();
 
 // Until `condition` holds in the page (its value); says `what` did not happen otherwise.
 const waitFor = (zorbel, seconds, what, condition, arg = null) => zorbel.page.waitForFunction(condition, arg, { timeout: seconds * 1000 })
@@ -214,8 +212,7 @@ async function checkScreen(screen) {
             await hands[close.hand](zorbel, 2, at);
         });
     }
-    noErrors(zorbel, `${what} `);
-    await zorbel.close();
+    await finish(zorbel, `${what} `);
     return `${what} scale ${fit.scale.toFixed(3)}, client ${fit.width.toFixed(1)} x ${fit.height.toFixed(1)}: counted ${count} and ${dropCount}`;
 }
 
@@ -289,7 +286,7 @@ const groups = {
         const focused = await inPage(zorbel, () => document.activeElement.getAttribute('aria-label'));
         check(focused === 'Chiudi', `Tab from the ball went to '${focused}', not the close button`);
         await endsBy(zorbel, 'Enter on the close button', () => zorbel.page.keyboard.press('Enter'));
-        await zorbel.close();
+        await finish(zorbel);
         return 'dropped from Top 150 after the startup drop and again after the audio rested, Tab and Enter ended the program';
     },
 
@@ -320,18 +317,13 @@ const groups = {
             await touch(zorbel, 'touchStart', [grab, [580, 400, 1]]);
             await touch(zorbel, 'touchEnd', [[580, 400, 1]]);
         });
-        noErrors(zorbel);
-        await zorbel.close();
+        await finish(zorbel);
         return `the back and forward buttons did nothing; mouse, touch and cancelled touch drops from Top 150 counted 1 to 10, `
             + `${thrown}, a second finger on the close button ended the program`;
     },
 
-    async screens() {
-        const said = [];
-        for (const screen of screens)
-            said.push(await checkScreen(screen));
-        return said.join('; ');
-    },
+    // One screen after the other.
+    screens: () => screens.reduce(async (said, screen) => [...await said, await checkScreen(screen)], []).then(said => said.join('; ')),
 
     async offline() {
         const zorbel = await open({ autoplay: true });
@@ -364,8 +356,7 @@ const groups = {
         zorbel.stopServer();
         await visit(zorbel, 'the visit with the network gone');
         check((await zorbel.page.content()).includes('<!-- the next build -->'), 'with the network gone the page is the old build');
-        noErrors(zorbel);
-        await zorbel.close();
+        await finish(zorbel);
         return `the title went ${went.join(' ')}; ${kept}; counted 1 to 10 kept, after a new build and offline, from the new build's copy`;
     },
 };
