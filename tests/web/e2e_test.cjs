@@ -137,7 +137,7 @@ async function endsBy(zorbel, what, action) {
     if (zorbel.page.isClosed())
         return;
     const [count, background] = await inPage(zorbel, left => [document.querySelectorAll(left).length, getComputedStyle(document.body).backgroundColor], left);
-    check(count === 0 && background === 'rgb(0, 0, 0)', `after ${what} ${count} elements are still on the page, which is ${background}, not black`);
+    check(count === 0 && background === 'rgb(0, 0, 0)', `after ${what} the page has ${count} elements on ${background}, not none on black`);
     await browser.sleep(300);
     check(await zorbel.title() === title, `the title changed after ${what}`);
 }

@@ -1,8 +1,6 @@
 #!/usr/bin/env bash
-# The site end to end in Debian's Chromium, a group of cases a run of
-# e2e_test.cjs, its sound played into a private PulseAudio and counted there.
-# The site unpacked from ZIP is the one to keep: with the autoplay policy
-# relaxed its startup drops count and sound, and it rests beside the button.
+# The site end to end in Debian's Chromium, a group of cases a run of e2e_test.cjs, its sound played into a private
+# PulseAudio and counted there. The site unpacked from ZIP is the one kept, visited with the autoplay policy relaxed.
 #
 #   e2e_test.sh SITE NODE_MODULES ZIP PREDICT_DROP
 set -euo pipefail
