@@ -49,13 +49,13 @@ async function checkCount(zorbel, from, what, last = 10) {
 
 // Until every cue asked for has played out of the audio output too, which holds the last a while: a page that goes cuts it off.
 async function playedOut(zorbel, what) {
-    const at = await waitFor(zorbel, 10, `the cues of ${what} did not play out`,
-        () => zorbelAudio.sources.size === 0 && !zorbelAudio.waking && zorbelAudio.context.currentTime);
+    const { at } = await waitFor(zorbel, 10, `the cues of ${what} did not play out`,
+        () => zorbelAudio.sources.size === 0 && !zorbelAudio.waking && { at: zorbelAudio.context.currentTime });
     await waitFor(zorbel, 10, `the audio output did not play ${what} to its end`, at => zorbelAudio.context.getOutputTimestamp().contextTime >= at, at);
 }
 
 // What the ball logic predicts for a client `height` design px high, the startup drop or a still drop from `top`: [count, Top].
-const predict = (height, top = []) => childProcess.execFileSync(process.execPath, ['--no-experimental-fetch', predictDrop, String(height)].concat(top),
+const predict = (...numbers) => childProcess.execFileSync(process.execPath, ['--no-experimental-fetch', predictDrop, ...numbers.map(String)],
     { encoding: 'utf8', timeout: 30000 }).trim().split(' ').map(Number);
 
 // The ball comes to rest, at one Top for 600 ms, on the floor at design Top `floor`: within a device pixel when scaled.
