@@ -20,7 +20,7 @@
 //   pB rB   a press, a release of button B (default left) with the hand there
 //   mX,Y,B  the pointer moved by (X, Y) in the ball's own coordinates (so
 //           relative to where the ball now is), buttons B (default left) held
-//   s       a sampler tick                   tN  N animation ticks (default 1)
+//   s       a sampler tick     tN  N animation ticks (default 1), while the timer runs
 //   z       a flight: animation ticks until the timer stops
 //   cN LN vN xN  the bounce count, lastFallLimit, speedY, speedX set to N
 // The outcome names only what the row is about, as "key value" pairs: see
@@ -35,8 +35,10 @@ public:
         std::istringstream in(steps);
         std::string failed = "no";
         try {
-            for (std::string step; in >> step;)
+            for (std::string step; in >> step;) {
                 perform(step[0], step.c_str() + 1);
+                EXPECT_TRUE(m_w.tmrAnimate.enabled || m_w.tmrDrag.enabled || m_w.state().atRest) << "both timers stopped at " << step;
+            }
         } catch (const RuntimeError &error) {
             failed = error.what();
             failed.erase(0, failed.rfind(' ') + 1);
@@ -48,7 +50,7 @@ public:
             { "speedY", text(s.speedY) }, { "limit", decimal(s.fallLimit) }, { "count", text(s.bounceCount) },
             { "title", m_w.Form1.caption.empty() ? "-" : m_w.Form1.caption }, { "cues", cues() }, { "fails", failed },
             { "timers", text(m_w.tmrAnimate.enabled) + text(m_w.tmrDrag.enabled) }, { "label", text(m_w.Label1.visible) },
-            { "ticks", text(m_ticks) }, { "first", m_first }, { "rebounds", m_rebounds } };
+            { "floor", decimal(m_w.Form1.scaleHeight - m_w.picBounce.height) }, { "ticks", text(m_ticks) }, { "first", m_first }, { "rebounds", m_rebounds } };
     }
 
 private:
@@ -91,8 +93,8 @@ private:
         case 'p': ball.picBounce_MouseDown(Int16(n[0]), 0, m_x, m_y); break;
         case 'r': ball.picBounce_MouseUp(Int16(n[0]), 0, m_x, m_y); break;
         case 'm': ball.picBounce_MouseMove(Int16(n[2]), 0, m_x + n[0], m_y + n[1]); break;
-        case 's': ball.tmrDrag_Timer(); break;
-        case 't': for (int i = 0; i < n[0]; ++i) tick(); break;
+        case 's': if (m_w.tmrDrag.enabled) ball.tmrDrag_Timer(); break;
+        case 't': for (int i = 0; i < n[0] && m_w.tmrAnimate.enabled; ++i) tick(); break;
         case 'z': fly(); break;
         case 'c': m_w.state().bounceCount = Int16(n[0]); break;
         case 'L': m_w.state().lastFallLimit = n[0]; break;
