@@ -152,8 +152,7 @@ private:
         m_ticks = 0, m_first = m_rebounds = "-";
         while (m_w.tmrAnimate.enabled && m_ticks < 100000)
             tick();
-        if (m_w.tmrAnimate.enabled)
-            m_ticks = -1;
+        EXPECT_FALSE(m_w.tmrAnimate.enabled) << "the animation timer still runs after 100000 ticks";
     }
 
     // Checks what holds at every tick: a counted contact plays one bounce and
@@ -391,7 +390,6 @@ TEST(RandomSequences, EndOnTheFloorOrThroughTheFatalPath)
             continue;
         }
         ++settled;
-        EXPECT_NE(outcome["ticks"], "-1");
         EXPECT_EQ(outcome["top"], outcome["floor"]);
         EXPECT_LE(std::stoi(outcome["count"]), 20);
     }
