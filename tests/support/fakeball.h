@@ -10,12 +10,7 @@
 namespace zorbel::fake {
 
 struct Element final : toolkit::Element {
-    Element(float l, float t, float h)
-        : left(l)
-        , top(t)
-        , height(h)
-    {
-    }
+    Element(float l, float t, float h) : left(l), top(t), height(h) { }
 
     float left, top, height;
     bool visible = true;
@@ -43,10 +38,7 @@ struct Window final : toolkit::Window {
 };
 
 struct Timer final : toolkit::Timer {
-    explicit Timer(bool on)
-        : enabled(on)
-    {
-    }
+    explicit Timer(bool on) : enabled(on) { }
 
     bool enabled;
     void setEnabled(bool value) override { enabled = value; }
