@@ -39,7 +39,7 @@ if [ "$mode" = test ]; then
         xvfb xdotool x11-utils imagemagick i3-wm openbox
         pulseaudio pulseaudio-utils pipewire pipewire-pulse wireplumber dbus-daemon
         dpkg-dev file lintian man-db desktop-file-utils appstream appstream-util weston
-        devscripts clang libclang-rt-14-dev
+        devscripts
         g++-multilib qemu-user
     )
 fi
