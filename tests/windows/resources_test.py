@@ -5,6 +5,7 @@ and compares them with what the program must carry.
 Usage: resources_test.py ZORBEL_EXE ASSETS_DIR COMPANY_NAME
 """
 
+import pathlib
 import struct
 import sys
 
@@ -22,13 +23,11 @@ failures = []
 
 
 def check(condition, what):
-    if not condition:
-        failures.append(what)
+    condition or failures.append(what)
 
 
 def asset(name):
-    with open(f'{assets}/{name}', 'rb') as f:
-        return f.read()
+    return pathlib.Path(assets, name).read_bytes()
 
 
 # {(type, name): {language: bytes}}, types and names as ints or str.
@@ -86,7 +85,6 @@ check(dlls <= SYSTEM_DLLS, f'imports DLLs Windows does not have: {sorted(dlls - 
 aslr_and_dep = 0x0040 | 0x0100  # IMAGE_DLLCHARACTERISTICS_DYNAMIC_BASE | _NX_COMPAT
 check(exe.OPTIONAL_HEADER.DllCharacteristics & aslr_and_dep == aslr_and_dep, 'not marked for ASLR and DEP')
 
-for failure in failures:
-    print('FAIL:', failure)
+print(*(f'FAIL: {failure}\n' for failure in failures), end='')
 print(f'{exe_path}: {len(found)} resources, imports {sorted(dlls)}')
 sys.exit(1 if failures else 0)
