@@ -1,13 +1,8 @@
 #!/usr/bin/env bash
-# The Windows packages, signed by a throwaway CA: the program, installer and
-# uninstaller verify with a time stamp, and signing twice at the same time
-# gives the same bytes. The zip holds Zorbel.exe alone; the installer has the
-# program's version record, asks for no elevation, and its winget manifest
-# gives its address, SHA-256 and the switches of each scope. With those it
-# installs silently for every user and for one, into folders of many names;
-# while the installed program runs, installing or uninstalling fails and
-# changes nothing; the uninstaller, run in place or plainly, leaves no file or
-# key behind, and a second install takes the first one's place.
+# The Windows packages, signed by a throwaway CA, and their winget manifest;
+# silent installs with its switches for every user and for one, into folders
+# of many names, refused while the program runs, and uninstalls that leave
+# no file or key behind.
 # Usage: installer_test.sh BUILD/CPackConfig.cmake COMMAND_LINE.exe
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
@@ -61,8 +56,8 @@ signed() {
         fail "$1 is not signed and time-stamped: $(cat "$work/verify.log")"
     [[ $1 == *Zorbel.exe ]] || grep -aq 'level="asInvoker"' "$1" || fail "$1: its manifest asks for elevation"
 }
-# The zip's program and the installer against each other: version records,
-# the winget manifest; prints each scope's switches as winget joins them.
+# The zip, the version records, the winget manifest; prints each scope's
+# switches as winget joins them.
 /usr/bin/python3 - "$work"/*.zip "$installer" "$work" "$releases" >"$work/switches" <<'CHECK' ||
 import hashlib, os, pathlib, sys, zipfile, pefile, yaml
 packed, installer, work, releases = sys.argv[1:]
@@ -110,9 +105,8 @@ cmp -s "$work/again-1.exe" "$work/again-2.exe" || fail "signing twice at the sam
 # uninstall entry's: CreateProcess reads each, no command interpreter does.
 command_lines() { ZORBEL_COMMAND_LINE=$1 wine "$command_line"; }
 # Each key's values after a line naming it, NAME=DATA a line (strings
-# unescaped, DWORDs 0x…), or "no KEY". Through `reg export`, whose file is in
-# UTF-16: `reg query` prints in the console's code page, which loses the
-# letters of other scripts. One Wine start for them all.
+# unescaped, DWORDs 0x…), or "no KEY". `reg export` writes UTF-16, where `reg
+# query` loses the letters of other scripts to the console's code page.
 keys() {
     local i lines=
     for ((i = 1; i <= $#; i++)); do
@@ -144,10 +138,9 @@ unix_path() { local drive=${1:0:1} rest=${1:3}; echo "$WINEPREFIX/dosdevices/${d
 
 # Each mode's registry root, the other one's, and its Start-menu folder.
 declare -A roots=([AllUsers]="HKLM HKCU ProgramData" [CurrentUser]="HKCU HKLM users/$(id -un)/AppData/Roaming")
-# Installs for MODE into FOLDER (a Windows path; empty, the mode's own) and
-# checks the install and its uninstall entry; with RUN, tries to install and
-# uninstall while the installed program runs; then uninstalls by the entry's
-# quiet line (with PLAIN, by the uninstaller plainly), and nothing is left.
+# Installs for MODE into FOLDER (empty: the mode's own), checks the install;
+# with RUN, tries installing and uninstalling while the program runs; then
+# uninstalls by the entry's quiet line (PLAIN: the uninstaller plainly).
 install_round() {
     local mode=$1 folder=$2 run=${3:-} plain=${4:-} start=$SECONDS root other menu location place size kib
     local what="$mode into ${folder:-its own folder}" line="$installer_line ${switches[$mode]}${2:+ /D=$2}"
@@ -201,11 +194,9 @@ install_round AllUsers "" run
 install_round CurrentUser "" run plain
 
 # Folder names a command interpreter would act on (one would make a folder
-# if anything ran it), in other scripts, near MAX_PATH and on another drive:
-# each installed for every user and uninstalled in place, and for one user
-# and uninstalled plainly. The refusal opens the program's file by a name
-# that only its length could break, and a round with the program running
-# takes twice as long: only the longest runs it.
+# if anything ran it), in other scripts, near MAX_PATH and on another drive.
+# Only the longest, which could break the refusal's opening of the program's
+# file, runs the program: such a round takes twice as long.
 long="C:\\$(printf 'l%.0s' {1..120})\\$(printf 'm%.0s' {1..114})\\Zorbel" # its Uninstall.exe: MAX_PATH - 1
 for folder in 'C:\Tom & Jerry\Zorbel' 'C:\Giochi & mkdir iniettato & rem\Zorbel' 'C:\Cartella %TEMP%\Zorbel' \
     'C:\a^b!c!\Zorbel' 'C:\Giochi (vecchi); uno, due\Zorbel' "C:\\L'altro\\Zorbel" 'C:\Perché più\Città già\Zorbel' \
