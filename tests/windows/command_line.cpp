@@ -1,9 +1,7 @@
-// Runs the Windows command lines in the environment variable
-// ZORBEL_COMMAND_LINE, one a line, in turn, as Windows runs an uninstall
-// entry's: CreateProcess reads each and no command interpreter does, so the
-// `&`, `%…%`, `^` and `!` of a line reach the program as they are. Waits up
-// to 2 minutes for each; ends with the last one's status. One Wine start for
-// many lines is quicker than one for each.
+// Runs the Windows command lines in ZORBEL_COMMAND_LINE, one a line, in turn,
+// as Windows runs an uninstall entry's: by CreateProcess, so that no command
+// interpreter acts on a line's `&`, `%…%`, `^` or `!`. Waits up to 2 minutes
+// for each; ends with the last one's status. One Wine start for many lines.
 //
 //     ZORBEL_COMMAND_LINE='"C:\Tom & Jerry\Zorbel\Uninstall.exe" /S' command_line
 

@@ -1,7 +1,6 @@
 // Sends Zorbel's held ball the mouse moves Windows sends when a window moves
-// under a pointer that stays where it is: at the pointer's place, seen from
-// the ball's current position. Prints the ball's place on the screen, in
-// device pixels, before and after each move, one "LEFT TOP" a line.
+// under a still pointer, and prints the ball's place on the screen (device
+// pixels) before and after each move, one "LEFT TOP" a line.
 //
 //     still_move COUNT
 
@@ -31,16 +30,14 @@ int main(int argc, char *argv[])
         }
         Sleep(10);
     }
-    const auto printPlace = [&] {
+    for (int move = std::atoi(argv[1]);; --move) {
         GetWindowRect(ball, &place);
         std::printf("%ld %ld\n", place.left, place.top);
-    };
-    printPlace();
-    for (int move = std::atoi(argv[1]); move > 0; --move) {
+        if (move == 0)
+            break;
         GetCursorPos(&pointer);
         ScreenToClient(ball, &pointer);
         SendMessageW(ball, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(pointer.x, pointer.y));
-        printPlace();
     }
     return 0;
 }
