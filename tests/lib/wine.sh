@@ -35,8 +35,7 @@ wine_template() {
         rm -rf "$template"
         if ! env -u DISPLAY WINEPREFIX="$template" WINEDEBUG=-all WINEDLLOVERRIDES="$WINE_DLL_OVERRIDES" \
             wineboot --init >"$template.log" 2>&1 || ! WINEPREFIX="$template" wineserver --wait; then
-            echo "wine.sh: could not make a Wine prefix; wineboot said:" >&2
-            cat "$template.log" >&2
+            echo "wine.sh: could not make a Wine prefix; wineboot said: $(cat "$template.log")" >&2
             exit 1
         fi
         wine_forget_server "$template"
@@ -61,7 +60,7 @@ wine_launcher() {
     printf '#!/bin/sh\nexec wine %q "$@"\n' "$1" >"$launcher" && chmod +x "$launcher" && echo "$launcher"
 }
 
-# Ends what runs in the prefix; the frame removes it with $work.
+# Ends what runs in the prefix, and removes it.
 wine_stop() {
     [ -d "$work/wine" ] || return 0
     WINEPREFIX=$work/wine wineserver --kill 2>/dev/null
