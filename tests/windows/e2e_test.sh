@@ -4,7 +4,7 @@
 # sound server killed or frozen), no winmm.dll, and 120, 144 and 192 DPI.
 set -euo pipefail
 exe=$1
-still_move=$2 # tests/windows/still_move.cpp
+in_wine=$2 # tests/windows/in_wine.cpp
 here=$(cd "$(dirname "$0")" && pwd)
 source "$here/../lib/xvfb.sh"
 source "$here/../lib/window.sh"
@@ -142,7 +142,7 @@ for round in "120 Tab Return" "144 alt+F4" 192; do
     x=$((439 * dpi / 96)) y=$((391 * dpi / 96))
     xdotool mousemove --window "$ZORBEL_WINDOW" $x $y mousedown 1 sleep 0.05 \
         mousemove --window "$ZORBEL_WINDOW" $((x - 17)) $((y - 199))
-    places=$(wine "$still_move" 5 | tr -d '\r' | sort -u) || fail "still_move failed at $dpi DPI"
+    places=$(wine "$in_wine" still 5 | tr -d '\r' | sort -u) || fail "in_wine still failed at $dpi DPI"
     [ "$(wc -l <<<"$places")" = 1 ] || fail "the held ball moved at $dpi DPI without the pointer: $(echo $places)"
     xdotool mouseup 1
     [ -n "$way" ] || { zorbel_kill && continue; }

@@ -3,13 +3,13 @@
 # silent installs with its switches for every user and for one, into folders
 # of many names, refused while the program runs, and uninstalls that leave
 # no file or key behind.
-# Usage: installer_test.sh BUILD/CPackConfig.cmake COMMAND_LINE.exe
+# Usage: installer_test.sh BUILD/CPackConfig.cmake IN_WINE.exe
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 source "$here/../lib/xvfb.sh"
 source "$here/../lib/window.sh"
 source "$here/../lib/wine.sh"
-command_line=$2 # tests/windows/command_line.cpp
+in_wine=$2 # tests/windows/in_wine.cpp
 export LC_ALL=C.UTF-8 # Wine reads file names and the environment in it
 
 # The certificates, and time stamps from openssl ts behind a local server.
@@ -103,7 +103,7 @@ cmp -s "$work/again-1.exe" "$work/again-2.exe" || fail "signing twice at the sam
 
 # Windows command lines, one a line, run in turn as Windows runs an
 # uninstall entry's: CreateProcess reads each, no command interpreter does.
-command_lines() { ZORBEL_COMMAND_LINE=$1 wine "$command_line"; }
+command_lines() { ZORBEL_COMMAND_LINE=$1 wine "$in_wine" lines; }
 # Each key's values after a line naming it, NAME=DATA a line (strings
 # unescaped, DWORDs 0x…), or "no KEY". `reg export` writes UTF-16, where `reg
 # query` loses the letters of other scripts to the console's code page.
