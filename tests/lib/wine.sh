@@ -6,10 +6,10 @@
 #   wine_launcher PROGRAM.exe  # prints a command that starts it, for window.sh's zorbel_start
 #
 # Or run it, `bash wine.sh PROGRAM.exe ARGS...`: the cross build's emulator.
-# Making a prefix takes wineboot 28 s on a busy machine, copying one 0.1 s:
-# the first test of a run makes a template in the temp folder (or in
-# $ZORBEL_WINE_TEMPLATE), and each test gets a hard-linked copy with a
-# wineserver of its own. Wine uses the DISPLAY and PULSE_SERVER exported.
+# wineboot takes 28 s to make a prefix on a busy machine, a copy 0.1 s: the
+# first test makes a template in the temp folder (or $ZORBEL_WINE_TEMPLATE),
+# each test a hard-linked copy with a wineserver of its own. Wine uses the
+# DISPLAY and PULSE_SERVER exported.
 set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/frame.sh"
 
@@ -35,8 +35,7 @@ wine_template() {
         rm -rf "$template"
         if ! env -u DISPLAY WINEPREFIX="$template" WINEDEBUG=-all WINEDLLOVERRIDES="$WINE_DLL_OVERRIDES" \
             wineboot --init >"$template.log" 2>&1 || ! WINEPREFIX="$template" wineserver --wait; then
-            echo "wine.sh: could not make a Wine prefix; wineboot said:" >&2
-            cat "$template.log" >&2
+            echo "wine.sh: could not make a Wine prefix; wineboot said: $(cat "$template.log")" >&2
             exit 1
         fi
         wine_forget_server "$template"
@@ -44,16 +43,13 @@ wine_template() {
     ) 9>"$template.lock" && echo "$template"
 }
 
+# The registry is rewritten while Wine runs, so it is copied; the rest
+# (mostly system DLLs, 700 MB) is only read or replaced, so it is linked.
 wine_prefix() {
     on_exit wine_stop
-    local template hive
+    local template
     template=$(wine_template) || return 1
-    # The registry is rewritten while Wine runs, so it is copied; the rest
-    # (mostly system DLLs, 700 MB) is only read or replaced, so it is linked.
-    cp -al "$template" "$work/wine"
-    for hive in "$template"/*.reg; do
-        cp --remove-destination "$hive" "$work/wine/"
-    done
+    cp -al "$template" "$work/wine" && cp --remove-destination "$template"/*.reg "$work/wine/"
     export WINEPREFIX=$work/wine WINEDEBUG=-all WINEDLLOVERRIDES=$WINE_DLL_OVERRIDES
 }
 
@@ -61,12 +57,10 @@ wine_prefix() {
 # sees is the program's own, and its window carries that PID.
 wine_launcher() {
     local launcher=$work/launch-$(basename "$1" .exe)
-    printf '#!/bin/sh\nexec wine %q "$@"\n' "$1" >"$launcher"
-    chmod +x "$launcher"
-    echo "$launcher"
+    printf '#!/bin/sh\nexec wine %q "$@"\n' "$1" >"$launcher" && chmod +x "$launcher" && echo "$launcher"
 }
 
-# Ends what runs in the prefix; the frame removes it with $work.
+# Ends what runs in the prefix, and removes it.
 wine_stop() {
     [ -d "$work/wine" ] || return 0
     WINEPREFIX=$work/wine wineserver --kill 2>/dev/null

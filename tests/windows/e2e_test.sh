@@ -1,15 +1,10 @@
 #!/usr/bin/env bash
-# Zorbel.exe under Wine, on a private X and sound server: the startup drop
-# settles on "10", heard as a release and ten bounces, with the close button
-# 45 px in from the corner; still drops from Top 150 count 10, also one let
-# go as another program takes the foreground. The close button, Tab and
-# Enter, and Alt+F4 end it with status 0, also with its sound server killed
-# or frozen. Without winmm.dll the first cue ends it with a message box and
-# status 1. At 120, 144 and 192 DPI the layout scales, and mouse moves of a
-# pointer that stays still leave the held ball be.
+# Zorbel.exe under Wine, on a private X and sound server: the startup drop,
+# drops from Top 150, the close button, keyboard and Alt+F4 (also with the
+# sound server killed or frozen), no winmm.dll, and 120, 144 and 192 DPI.
 set -euo pipefail
 exe=$1
-still_move=$2 # tests/windows/still_move.cpp
+in_wine=$2 # tests/windows/in_wine.cpp
 here=$(cd "$(dirname "$0")" && pwd)
 source "$here/../lib/xvfb.sh"
 source "$here/../lib/window.sh"
@@ -45,18 +40,17 @@ carry_to_150 sleep 0.1
 zorbel_screenshot "$work/held.png"
 read -r held_top _ <<<"$(zorbel_ball_rows "$work/held.png")"
 [ "$held_top" -ge 150 ] && [ "$held_top" -le 152 ] || fail "held ball at row $held_top, expected about 150"
+# Let go by the button, then by another program taking the foreground; an
+# eleventh bounce would come well within a second of the tenth.
 xdotool mouseup 1
-zorbel_wait_title 1 5 || fail "the dropped ball did not bounce"
-zorbel_wait_title 10 15 || fail "the drop from 150 did not count 10"
-# An eleventh bounce would come well within a second of the tenth.
-sleep 1
-[ "$(zorbel_title)" = 10 ] || fail "the count went on to $(zorbel_title)"
-# Another program in the foreground lets the ball go, the button still down.
-carry_to_150
-wine notepad >/dev/null 2>&1 &
-other=$!
-zorbel_wait_title 1 10 || fail "the ball stayed held when the window lost the foreground"
-zorbel_wait_title 10 15 || fail "the ball let go in the background did not count 10"
+for how in "the button" "another program"; do
+    zorbel_wait_title 1 10 || fail "let go by $how: the ball did not bounce"
+    zorbel_wait_title 10 15 && sleep 1 && zorbel_title_is 10 || fail "let go by $how: the drop from 150 counted $(zorbel_title)"
+    [ "$how" = "the button" ] || break
+    carry_to_150
+    wine notepad >/dev/null 2>&1 &
+    other=$!
+done
 xdotool mouseup 1
 end_pid "$other"
 zorbel_kill
@@ -72,14 +66,12 @@ healthy_close() {
 healthy=
 healthy_close
 
-# The sound server killed (and started again) or frozen a moment after the
-# first bounce seen of the startup drop: the count goes on to 10, and the
-# close button, with the fault there, ends it at most 2 s slower than above.
-# A frozen server holds Wine's player from the next cue on, a killed one
-# fails its calls, whatever the moment: a few moments over the drop's cues
-# catch what 40 random ones did (a play call that holds the window, a close
-# waiting for the stuck thread, a thread left behind using what the close
-# freed). The last freeze is thawed before the close: a cue is heard again.
+# The sound server killed (and restarted) or frozen a moment after a bounce
+# of the startup drop: the count goes on to 10, and the close, fault and all,
+# takes at most 2 s more than above. These moments over the drop's cues catch
+# what 40 random ones did: a play call holding the window, a close waiting
+# for the stuck thread, a thread using what the close freed. The last freeze
+# is thawed before the close: a cue is heard again.
 closes=
 heard_a_cue() { [ -n "$(zorbel_cues "$work/rec.raw")" ]; }
 mid_drop() { [[ $(zorbel_title) =~ ^[1-9]$ ]]; }
@@ -91,12 +83,10 @@ for round in TERM:0.00 KILL:0.30 TERM:0.60 KILL:0.90 STOP:0.10 STOP:0.50 STOP:0.
     # On a busy machine a title search may take longer than a bounce.
     wait_until 20 mid_drop || fail "$what: the startup drop did not bounce within 20 s (title '$(zorbel_title)')"
     sleep "$delay"
-    if [ "$fault" = STOP ]; then
-        pulse_freeze
-    else
-        pulse_server_stop "$fault"
-        pulse_server_start
-    fi
+    case $fault in
+    STOP) pulse_freeze ;;
+    *) pulse_server_stop "$fault" && pulse_server_start ;;
+    esac
     zorbel_wait_title 10 10 || fail "$what: the count stopped"
     if [ "$round" = STOP:1.20 ]; then
         pulse_thaw
@@ -111,16 +101,14 @@ for round in TERM:0.00 KILL:0.30 TERM:0.60 KILL:0.90 STOP:0.10 STOP:0.50 STOP:0.
     xdotool click 1
     zorbel_wait_exit 10 || fail "$what: the close button did not end the program within 10 s"
     closes+=" $((($(date +%s%N) - started) / 1000000)):$round"
-    # NOTE: Wine 8 may crash on the way out while a thread of its PulseAudio
-    # driver waits on a frozen server: the thread it ends faults at address 0
-    # in its system-call return, and the process dies of SIGSEGV (139), as
-    # bench/frozenexit_win32.cpp does with plain Win32. Only that fault, which
-    # Wine logs with +seh, is taken for Wine's.
-    if [ "$ZORBEL_STATUS" = 139 ] && [ "$fault" = STOP ] &&
-        grep -aq 'seh:handle_syscall_fault code=c0000005 flags=0 addr=(nil) ip=0 ' "$work/stderr"; then
+    # NOTE: Wine 8 may crash on the way out while its PulseAudio driver waits
+    # on a frozen server (SIGSEGV at address 0, as bench/frozenexit_win32.cpp
+    # shows with plain Win32): only that fault, logged with +seh, is Wine's.
+    if [ "$ZORBEL_STATUS" != 0 ]; then
+        [ "$ZORBEL_STATUS" = 139 ] && [ "$fault" = STOP ] &&
+            grep -aq 'seh:handle_syscall_fault code=c0000005 flags=0 addr=(nil) ip=0 ' "$work/stderr" ||
+            fail "$what: exit status $ZORBEL_STATUS"
         wine_crashes=$((wine_crashes + 1))
-    else
-        [ "$ZORBEL_STATUS" = 0 ] || fail "$what: exit status $ZORBEL_STATUS"
     fi
     [ "$fault" != STOP ] || pulse_thaw
 done
@@ -132,9 +120,8 @@ for close in $closes; do
         fail "SIG${round%:*} ${round#*:} s after the first bounce: the close took ${close%%:*} ms, over 2 s more than the healthy$healthy"
 done
 
-# Without the multimedia library.
-WINEDLLOVERRIDES="$WINEDLLOVERRIDES;winmm=d" zorbel_start "$zorbel" "$work/stderr" ||
-    fail "no window without winmm.dll"
+# Without winmm.dll the first cue ends it with a message box and status 1.
+WINEDLLOVERRIDES="$WINEDLLOVERRIDES;winmm=d" zorbel_start "$zorbel" "$work/stderr" || fail "no window without winmm.dll"
 message_box() { box=$(xdotool search --onlyvisible --name '^Zorbel$' 2>/dev/null | head -n 1) && [ -n "$box" ]; }
 wait_until 20 message_box || fail "no message box for the missing sound player within 20 s"
 xdotool key --window "$box" Return 2>/dev/null
@@ -143,13 +130,11 @@ zorbel_wait_exit 10 || fail "the program did not end within 10 s of its error me
 grep -q 'fatal error: winmm.dll' "$work/stderr" || fail "stderr does not name the error: $(cat "$work/stderr")"
 
 # The handlers see logical pixels: a 428 px floor counts 10, not the 12 of
-# 856 px at 192 DPI. Windows sends mouse moves of a still pointer when the
-# ball moves under it: carried 17 and 199 device pixels, a held ball would
-# shake on a round trip through logical pixels. Tab and Enter, and Alt+F4,
-# end two of these runs.
-for dpi in 120 144 192; do
-    wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d $dpi /f >/dev/null 2>&1 ||
-        fail "reg add could not set $dpi DPI"
+# 856 px at 192 DPI; carried 17 and 199 device pixels, a held ball would shake
+# on a round trip through them at each still-pointer move Windows sends.
+for round in "120 Tab Return" "144 alt+F4" 192; do
+    read -r dpi way <<<"$round"
+    wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d $dpi /f >/dev/null 2>&1 || fail "reg add: no $dpi DPI"
     zorbel_start "$zorbel" "$work/stderr"
     size=$(xwininfo -id "$ZORBEL_WINDOW" | awk '/Width:/ { w = $2 } /Height:/ { h = $2 } END { print w "x" h }')
     [ "$size" = $((608 * dpi / 96))x$((428 * dpi / 96)) ] || fail "client area $size at $dpi DPI"
@@ -157,14 +142,10 @@ for dpi in 120 144 192; do
     x=$((439 * dpi / 96)) y=$((391 * dpi / 96))
     xdotool mousemove --window "$ZORBEL_WINDOW" $x $y mousedown 1 sleep 0.05 \
         mousemove --window "$ZORBEL_WINDOW" $((x - 17)) $((y - 199))
-    places=$(wine "$still_move" 5 | tr -d '\r' | sort -u) || fail "still_move failed at $dpi DPI"
+    places=$(wine "$in_wine" still 5 | tr -d '\r' | sort -u) || fail "in_wine still failed at $dpi DPI"
     [ "$(wc -l <<<"$places")" = 1 ] || fail "the held ball moved at $dpi DPI without the pointer: $(echo $places)"
     xdotool mouseup 1
-    case $dpi in
-    120) way="Tab Return" ;;
-    144) way=alt+F4 ;;
-    *) zorbel_kill && continue ;;
-    esac
+    [ -n "$way" ] || { zorbel_kill && continue; }
     # A click on the bare window gives it the keyboard, as no window manager
     # does; xdotool warns of Xvfb's focus without one.
     xdotool mousemove --window "$ZORBEL_WINDOW" 100 200 click 1 sleep 0.3 key $way 2>/dev/null

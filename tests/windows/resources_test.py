@@ -5,6 +5,7 @@ and compares them with what the program must carry.
 Usage: resources_test.py ZORBEL_EXE ASSETS_DIR COMPANY_NAME
 """
 
+import pathlib
 import struct
 import sys
 
@@ -22,13 +23,11 @@ failures = []
 
 
 def check(condition, what):
-    if not condition:
-        failures.append(what)
+    condition or failures.append(what)
 
 
 def asset(name):
-    with open(f'{assets}/{name}', 'rb') as f:
-        return f.read()
+    return pathlib.Path(assets, name).read_bytes()
 
 
 # {(type, name): {language: bytes}}, types and names as ints or str.
@@ -41,36 +40,35 @@ for kind in exe.DIRECTORY_ENTRY_RESOURCE.entries:
             found.setdefault(key, {})[language.id] = exe.get_data(entry.OffsetToData, entry.Size)
 
 
-def only(key):
+def only(key, language=None):
     languages = found.get(key, {})
-    check(len(languages) == 1, f'resource {key}: expected one language, found {sorted(languages)}')
+    check(len(languages) == 1 and language in (None, *languages),
+          f'resource {key}: languages {[hex(l) for l in languages]}, expected {hex(language) if language else "one"}')
     return next(iter(languages.values()), b'')
 
 
-# Icon group 1 holds one image, id 30001, the ball icon's; bitmaps keep the
-# file's pixels without its 14-byte file header; the cursor image starts
-# with its hot spot; the sounds, in Italian, are the files every platform embeds.
+# Icon group 1 holds one image, id 30001, the ball icon's; the icon and the
+# bitmap keep the file's pixels without its 22- or 14-byte header; the cursor
+# image starts with its hot spot; the sounds, in Italian, are the files every
+# platform embeds.
 group = only((RT_GROUP_ICON, 1))
 count = struct.unpack_from('<H', group, 4)[0] if len(group) >= 6 else 0
 ids = [struct.unpack_from('<H', group, 6 + 14 * i + 12)[0] for i in range(count)]
 check(ids == [30001], f'icon group 1 holds images {ids}, expected [30001]')
-check(only((RT_ICON, 30001)) == asset('ball.ico')[22:], 'icon 30001 differs from assets/ball.ico')
-check(only((RT_BITMAP, 1)) == asset('ball.bmp')[14:], 'bitmap 1 differs from assets/ball.bmp')
+for key, language, name, header in (((RT_ICON, 30001), None, 'ball.ico', 22), ((RT_BITMAP, 1), None, 'ball.bmp', 14),
+                                    (('CUSTOM', 102), ITALIAN, 'bounce.wav', 0), (('CUSTOM', 103), ITALIAN, 'release.wav', 0)):
+    check(only(key, language) == asset(name)[header:], f'resource {key} differs from assets/{name}')
 check((RT_GROUP_ICON, 2) in found, 'no close icon (icon group 2)')
 cursors = [data for (kind, _), languages in found.items() if kind == RT_CURSOR for data in languages.values()]
 check([struct.unpack_from('<HH', c) for c in cursors] == [(5, 0)], 'the hand cursor is missing or its hot spot is not (5, 0)')
-for number, name in ((102, 'bounce.wav'), (103, 'release.wav')):
-    languages = found.get(('CUSTOM', number), {})
-    check(list(languages) == [ITALIAN], f'CUSTOM {number}: languages {[hex(l) for l in languages]}, expected [0x410]')
-    check(languages.get(ITALIAN) == asset(name), f'CUSTOM {number} differs from assets/{name}')
 manifest = only((RT_MANIFEST, 1)).decode('utf-8', 'replace')
 for needle in ('PerMonitorV2, PerMonitor', 'Microsoft.Windows.Common-Controls', 'supportedOS'):
     check(needle in manifest, f'the manifest lacks {needle!r}')
 
+# Version 1.0.0.0 of an application (VFT_APP) for 32-bit Windows (VOS__WINDOWS32).
 fixed = exe.VS_FIXEDFILEINFO[0]
-check((fixed.FileVersionMS, fixed.FileVersionLS, fixed.ProductVersionMS, fixed.ProductVersionLS) == (0x10000, 0, 0x10000, 0),
-      'file and product version are not 1.0.0.0')
-check((fixed.FileType, fixed.FileOS) == (1, 4), 'file type is not an application (VFT_APP) for 32-bit Windows (VOS__WINDOWS32)')
+numbers = tuple(getattr(fixed, f) for f in ('FileVersionMS', 'FileVersionLS', 'ProductVersionMS', 'ProductVersionLS', 'FileType', 'FileOS'))
+check(numbers == (0x10000, 0, 0x10000, 0, 1, 4), f'the fixed version record holds {numbers}')
 tables = {table.LangID.decode().upper(): {k.decode(): v.decode() for k, v in table.entries.items()}
           for info in exe.FileInfo[0] if info.Key == b'StringFileInfo' for table in info.StringTable}
 want = {'041004B0': {'CompanyName': company, 'FileVersion': '1.00', 'InternalName': 'Zorbel',
@@ -86,7 +84,6 @@ check(dlls <= SYSTEM_DLLS, f'imports DLLs Windows does not have: {sorted(dlls - 
 aslr_and_dep = 0x0040 | 0x0100  # IMAGE_DLLCHARACTERISTICS_DYNAMIC_BASE | _NX_COMPAT
 check(exe.OPTIONAL_HEADER.DllCharacteristics & aslr_and_dep == aslr_and_dep, 'not marked for ASLR and DEP')
 
-for failure in failures:
-    print('FAIL:', failure)
+print(*(f'FAIL: {failure}\n' for failure in failures), sep='', end='')
 print(f'{exe_path}: {len(found)} resources, imports {sorted(dlls)}')
 sys.exit(1 if failures else 0)
