@@ -3,25 +3,19 @@
 
     count_cues.py RECORDING --bounce BOUNCE.wav --release RELEASE.wav [--details]
 
-RECORDING is raw signed 16-bit little-endian mono at 44100 Hz (what
-tests/lib/pulse.sh records). The first output line is the
-cues in the order they started, "R" for release and "B" for bounce, e.g.
-"R B B B". With --details one line follows per cue:
+RECORDING is raw s16le mono at 44100 Hz (tests/lib/pulse.sh). Prints the cues
+in the order they started ("R B B"), and with --details a line per cue:
 
     B at_ms=350.4 played_ms=97.9 full_ms=98.0 match=0.998 end=full glitches=0
 
-at_ms is where the cue starts in the recording. played_ms is how long the
-recording goes on being that cue; full_ms is the cue file's length. end is
-"full" when the next cue started after this one's end, "cut" when the next
-cue replaced it, and "overlap" when this one went on sounding under the next.
-glitches counts the moments of up to 10 ms where the recording was not the
-cue but the cue then carried on in place, as if nothing was missing.
+played_ms: how long the recording goes on being that cue; end: "full" (the
+next started after its end), "cut" (the next replaced it) or "overlap" (it
+sounded on under the next); glitches: moments of up to 10 ms where the
+recording was not the cue but the cue then carried on in place.
 
 A cut cue leaves no silence before the next, so cues are told apart by their
-waveforms: a cue starts where the recording matches the start of a cue file,
-and the match is not just the cue already playing carrying on. The first
-2 ms of every match are left out: the server's resampler starts each stream
-with a short transient.
+waveforms; the first 2 ms of every match are left out, as the server's
+resampler starts each stream with a short transient.
 """
 
 import argparse
@@ -54,18 +48,12 @@ def read_wav(path):
     with wave.open(path, 'rb') as f:
         channels, width, rate = f.getnchannels(), f.getsampwidth(), f.getframerate()
         body = f.readframes(f.getnframes())
-    if width == 1:
-        values = [(b - 128) * 256 for b in body]
-    elif width == 2:
-        values = read_s16le(body)
-    else:
-        raise ValueError(f'{path}: only 8- or 16-bit PCM is supported')
+    values = [(b - 128) * 256 for b in body] if width == 1 else read_s16le(body)
     return rate, [sum(values[i:i + channels]) / channels for i in range(0, len(values), channels)]
 
 
 def read_s16le(raw):
-    values = array.array('h')
-    values.frombytes(raw[:len(raw) // 2 * 2])
+    values = array.array('h', raw[:len(raw) // 2 * 2])
     if sys.byteorder == 'big':
         values.byteswap()
     return values
