@@ -28,6 +28,7 @@ import os
 import re
 import sys
 import wave
+from itertools import accumulate
 from operator import mul
 
 RATE = 44100
@@ -64,11 +65,6 @@ def read_s16le(raw):
     return values
 
 
-def read_recording(path):
-    with open(path, 'rb') as f:
-        return [float(v) for v in read_s16le(f.read())]
-
-
 def resample(samples, source_rate, target_rate, half_width=8):
     """Windowed-sinc interpolation, close to what the server does to a cue."""
     ratio = source_rate / target_rate
@@ -92,13 +88,6 @@ def resample(samples, source_rate, target_rate, half_width=8):
 def decimate(samples):
     return [sum(samples[i:i + DECIMATION]) / DECIMATION
             for i in range(0, len(samples) - DECIMATION + 1, DECIMATION)]
-
-
-def energy_prefix(samples):
-    prefix = [0.0]
-    for s in samples:
-        prefix.append(prefix[-1] + s * s)
-    return prefix
 
 
 def normalised_match(segment, template):
@@ -125,7 +114,6 @@ class CueFile:
         rate, samples = read_wav(path)
         self.samples = resample(samples, rate, RATE) if rate != RATE else samples
         self.window = min(len(self.samples), RATE * MATCH_WINDOW_MS // 1000)
-        self.head = self.samples[:self.window]
         # One coarse template for each way the cue can fall on the coarse grid,
         # or cues rich in high notes would match poorly half the time.
         # Short, so that a cue cut off soon after its start still stands out.
@@ -178,7 +166,7 @@ def refine(recording, cue, around):
 
 def find_cues(recording, cues):
     coarse = decimate(recording)
-    prefix = energy_prefix(coarse)
+    prefix = [0.0, *accumulate(s * s for s in coarse)]
     # A recording that opens in the middle of a cue has a candidate before
     # its first sample, with nothing to refine.
     candidates = sorted((c for c in (refine(recording, cue, around)
@@ -310,14 +298,16 @@ def judge(cues, driver_out, driver_err):
         if not condition:
             failures.append(message)
 
-    plays = [dict(id=int(m[1]), at=float(m[2]), took=float(m[3]), recorded=int(m[4]) * 1000 / RATE, waited=float(m[5]))
-             for m in re.finditer(r'^play (\d+) at ([\d.]+) ms took ([\d.]+) ms rec_sample (-?\d+) rq_wait_ms ([\d.]+)$',
-                                  driver_out, re.M)]
+    # A call's own time is what it took less what the caller waited for a CPU.
+    plays = [dict(id=int(m[1]), at=float(m[2]), took=float(m[3]) - float(m[6]), recorded=int(m[4]) * 1000 / RATE,
+                  waited=float(m[5]))
+             for m in re.finditer(r'^play (\d+) at ([\d.]+) ms took ([\d.]+) ms rec_sample (-?\d+) rq_wait_ms ([\d.]+) '
+                                  r'cpu_wait_ms ([\d.]+)$', driver_out, re.M)]
     after = re.search(r'^after rq_wait_ms ([\d.]+)$', driver_out, re.M)
     check(len(plays) == 11 and after, f'the driver played {len(plays)} cues, not 11, or did not report its end')
     check(driver_err.strip() == '', f'the player complained: {driver_err.strip()}')
     for play in plays:
-        check(play['took'] < 50, f'play {play["id"]} at {play["at"]} ms held the caller {play["took"]} ms')
+        check(play['took'] < 50, f'play {play["id"]} at {play["at"]} ms held the caller {play["took"]:.3f} ms')
     if failures:
         plays = []
     # How long the machine kept the cue's threads waiting from its ask to the next.
@@ -388,7 +378,10 @@ def judge(cues, driver_out, driver_err):
             broken = False
         check((cue['end'] == 'full' or asked < cue['full'] + 5) and not broken,
               f'cue {i} played {cue["played"]} of {cue["full"]} ms ({cue["end"]})')
-    check(sum(cue['end'] == 'cut' for cue in cues) >= 2, 'fewer than two cues were cut')
+    # The schedule asks for three cues sooner than the one before ends; a
+    # driver held up past their moments may have asked for them later.
+    close = sum(later['at'] - play['at'] < cue['full'] - 5 for (play, cue), (later, _) in zip(heard, heard[1:]))
+    check(sum(cue['end'] == 'cut' for cue in cues) >= min(2, close), 'fewer than two cues were cut')
     for i, cue in enumerate(cues):
         if cue['glitches']:
             print(f'note: cue {i} played through {cue["glitches"]} glitch(es) of the server\'s graph')
@@ -408,7 +401,8 @@ def main():
     parser.add_argument('--details', action='store_true')
     parser.add_argument('--judge', nargs=2, metavar=('DRIVER_OUT', 'DRIVER_ERR'))
     args = parser.parse_args()
-    recording = read_recording(args.recording)
+    with open(args.recording, 'rb') as f:
+        recording = [float(v) for v in read_s16le(f.read())]
     found = find_cues(recording, [CueFile('R', args.release), CueFile('B', args.bounce)])
     print(' '.join(cue.letter for _, _, cue in found))
     if not (args.details or args.judge):

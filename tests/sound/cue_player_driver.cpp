@@ -47,16 +47,26 @@ std::map<std::string, long long> perTask(const std::string &pid, const char *nam
     return values;
 }
 
+long long waitedNs(std::istream &schedstat)
+{
+    long long running = 0, waiting = 0;
+    return schedstat >> running >> waiting ? waiting : 0;
+}
+
+// How long, in ms, this thread has waited for a CPU so far.
+double threadWait()
+{
+    std::ifstream schedstat("/proc/thread-self/schedstat");
+    return static_cast<double>(waitedNs(schedstat)) / 1e6;
+}
+
 // How long, in ms, the threads of the processes watched have waited for a
 // CPU so far: what tells a busy machine from a late player.
 double runQueueWait(const std::vector<std::string> &watched)
 {
     long long total = 0;
     for (const std::string &pid : watched) {
-        for (const auto &[task, waited] : perTask(pid, "schedstat", [](std::istream &in) {
-                 long long running = 0, waiting = 0;
-                 return in >> running >> waiting ? waiting : 0;
-             }))
+        for (const auto &[task, waited] : perTask(pid, "schedstat", waitedNs))
             total += waited;
     }
     return static_cast<double>(total) / 1e6;
@@ -83,11 +93,14 @@ int play(const std::string &schedule, const char *recording, int idleCheckMs, co
         struct stat info {};
         const long long recorded = recording && stat(recording, &info) == 0 ? info.st_size / 2 : -1;
         const double waited = runQueueWait(watched);
+        const double callerWaited = threadWait();
         const Clock::time_point called = Clock::now();
         sounds->PlaySoundResource(static_cast<std::int16_t>(id));
         const Clock::time_point returned = Clock::now();
-        std::printf("play %d at %.1f ms took %.3f ms rec_sample %lld rq_wait_ms %.1f\n", id, Ms(called - start).count(),
-                    Ms(returned - called).count(), recorded, waited);
+        // What of the call a busy machine kept this thread waiting for a CPU.
+        const double callWait = threadWait() - callerWaited;
+        std::printf("play %d at %.1f ms took %.3f ms rec_sample %lld rq_wait_ms %.1f cpu_wait_ms %.3f\n", id,
+                    Ms(called - start).count(), Ms(returned - called).count(), recorded, waited, callWait);
         std::fflush(stdout);
     };
     if (schedule == "-") {

@@ -31,8 +31,9 @@ run_driver() {
     cat "$work/out" "$work/err"
     check "$name: the driver exited with status $status" [ "$status" -eq 0 ]
     check "$name: the driver did not play all 11 cues" [ "$(grep -c '^play ' "$work/out")" -eq 11 ]
+    # Less the time a busy machine kept the caller waiting for a CPU.
     check "$name: a play call held the caller for $took ms or more" \
-        awk -v took="$took" '/^play / && $7 >= took { found = 1 } END { exit found }' "$work/out"
+        awk -v took="$took" '/^play / && $7 - $14 >= took { found = 1 } END { exit found }' "$work/out"
     check "$name: closing the player took a second or more" \
         awk '/^exit player closed in / && $5 < 1000 { found = 1 } END { exit !found }' "$work/out"
     check "$name: more than one warning line" [ "$(wc -l <"$work/err")" -le 1 ]
