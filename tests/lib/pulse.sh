@@ -1,7 +1,6 @@
 # A private headless sound server with a null sink, and a recording of what
-# it plays: PulseAudio, or PipeWire with its PulseAudio server pipewire-pulse
-# (what Debian's GNOME desktop runs). Clients reach either through libpulse.
-# Source this file, then:
+# it plays: PulseAudio, or PipeWire with pipewire-pulse (what Debian's GNOME
+# runs); clients reach either through libpulse. Source this file, then:
 #
 #   pulse_start [pulseaudio|pipewire]  # exports PULSE_SERVER and friends
 #   pulse_record_start rec.raw         # s16le, mono, 44100 Hz
@@ -9,16 +8,12 @@
 #   pulse_record_stop
 #
 # pulse_freeze/pulse_thaw stop and resume the server's process (its socket
-# stays), pulse_server_stop [SIGNAL]/pulse_server_start end it and start it
-# again on the same socket, with the state it saved (remembered stream volumes).
-# Both servers keep stream volumes by the stream's properties, as on a
-# desktop (PulseAudio's module-stream-restore, WirePlumber).
-#
-# Every process is started here and stopped by its PID; everything the servers
-# keep lives under the test's $work (frame.sh), nothing in the real home or
-# runtime folders. Every pactl call has a limit: a stuck server fails the
-# step that asked it, rather than hanging the test. Needs pulseaudio and pulseaudio-utils, and for
-# PipeWire pipewire, pipewire-pulse, wireplumber and dbus.
+# stays); pulse_server_stop [SIGNAL]/pulse_server_start end it and start it
+# again on the same socket with the state it saved: both keep stream volumes
+# by the stream's properties, as on a desktop. Every process is stopped by its
+# PID, everything the servers keep lives under the test's $work (frame.sh),
+# and every pactl call has a limit, so a stuck server fails the step that
+# asked it rather than hanging the test.
 
 source "$(dirname "${BASH_SOURCE[0]}")/frame.sh"
 
@@ -59,10 +54,7 @@ CONF
         PULSE_BUS_PID=$!
         wait_until 5 test -S "$PULSE_DIR/run/bus" || { echo "pulse.sh: no session bus" >&2; return 1; }
         ;;
-    *)
-        echo "pulse.sh: unknown sound server '$PULSE_KIND'" >&2
-        return 1
-        ;;
+    *) echo "pulse.sh: unknown sound server '$PULSE_KIND'" >&2 && return 1 ;;
     esac
     pulse_server_start
 }
@@ -86,10 +78,7 @@ pulse_server_start() {
         pulse_run pipewire-pulse 2>>"$PULSE_DIR/server.log" &
         PULSE_PID=$!
     fi
-    if ! wait_until 10 pulse_answers; then
-        pulse_server_failed
-        return 1
-    fi
+    wait_until 10 pulse_answers || { pulse_server_failed; return 1; }
     if [ "$PULSE_KIND" = pipewire ]; then
         # WirePlumber links new streams to the default sink once it has chosen one.
         wait_until 10 pulse_default_is_nullsink || { pulse_server_failed; return 1; }
@@ -106,13 +95,8 @@ pulse_run() {
     HOME=$PULSE_DIR/home DBUS_SESSION_BUS_ADDRESS=${PULSE_BUS:-${DBUS_SESSION_BUS_ADDRESS:-}} exec "$@"
 }
 
-pulse_answers() {
-    timeout 5 pactl info >/dev/null 2>&1
-}
-
-pulse_default_is_nullsink() {
-    [ "$(timeout 5 pactl get-default-sink 2>/dev/null)" = nullsink ]
-}
+pulse_answers() { timeout 5 pactl info >/dev/null 2>&1; }
+pulse_default_is_nullsink() { [ "$(timeout 5 pactl get-default-sink 2>/dev/null)" = nullsink ]; }
 
 pulse_server_failed() {
     echo "pulse.sh: the $PULSE_KIND server did not start; its log:" >&2
@@ -135,37 +119,22 @@ pulse_record_start() {
             return 1
         }
     fi
-    if ! wait_until 10 pulse_recorded "$file" 1; then
-        echo "pulse.sh: the recording stays empty" >&2
-        return 1
-    fi
+    wait_until 10 pulse_recorded "$file" 1 || { echo "pulse.sh: the recording stays empty" >&2 && return 1; }
     local first
     first=$(stat -c %s "$file")
     # A quarter of a second more than that first block, as 16-bit samples.
-    if ! wait_until 10 pulse_recorded "$file" $((first + 22050)); then
-        echo "pulse.sh: the recording does not go on after its first $first bytes" >&2
-        return 1
-    fi
+    wait_until 10 pulse_recorded "$file" $((first + 22050)) ||
+        { echo "pulse.sh: the recording does not go on after its first $first bytes" >&2 && return 1; }
 }
 
 # Whether recording $1 holds at least $2 bytes.
-pulse_recorded() {
-    [ "$(stat -c %s "$1" 2>/dev/null || echo 0)" -ge "$2" ]
-}
+pulse_recorded() { [ "$(stat -c %s "$1" 2>/dev/null || echo 0)" -ge "$2" ]; }
 
-pulse_record_stop() {
-    end_pid "$PULSE_RECORD_PID"
-    PULSE_RECORD_PID=
-}
+pulse_record_stop() { end_pid "$PULSE_RECORD_PID" && PULSE_RECORD_PID=; }
 
 # A frozen server: its socket still accepts connections, nothing answers.
-pulse_freeze() {
-    kill -STOP "$PULSE_PID"
-}
-
-pulse_thaw() {
-    kill -CONT "$PULSE_PID"
-}
+pulse_freeze() { kill -STOP "$PULSE_PID"; }
+pulse_thaw() { kill -CONT "$PULSE_PID"; }
 
 # Ends the server as a crash would, leaving its socket file and saved state;
 # $1 names the signal its main process gets first (KILL), TERM otherwise.

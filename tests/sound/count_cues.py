@@ -1,34 +1,34 @@
 #!/usr/bin/env python3
-"""Finds the sound cues in a recording of what the sound server played.
+"""The program's sound cues heard in a recording of what the sound server
+played, and whether they were heard as cue_player_driver asked for them.
 
-    count_cues.py RECORDING --bounce BOUNCE.wav --release RELEASE.wav [--details]
+    count_cues.py RECORDING [--bounce WAV] [--release WAV] [--details] [--judge DRIVER_OUT DRIVER_ERR]
 
-RECORDING is raw signed 16-bit little-endian mono at 44100 Hz (what
-tests/lib/pulse.sh records). The first output line is the
-cues in the order they started, "R" for release and "B" for bounce, e.g.
-"R B B B". With --details one line follows per cue:
+RECORDING is raw s16le mono at 44100 Hz (tests/lib/pulse.sh); the cues are
+those in assets/ unless named. Prints the cues in the order they started
+("R B B"); with --details a line per cue, and with --judge that too and a
+FAIL line per fault in the driver's startup drop, exiting 1 if there was any:
 
     B at_ms=350.4 played_ms=97.9 full_ms=98.0 match=0.998 end=full glitches=0
 
-at_ms is where the cue starts in the recording. played_ms is how long the
-recording goes on being that cue; full_ms is the cue file's length. end is
-"full" when the next cue started after this one's end, "cut" when the next
-cue replaced it, and "overlap" when this one went on sounding under the next.
-glitches counts the moments of up to 10 ms where the recording was not the
-cue but the cue then carried on in place, as if nothing was missing.
+played_ms: how long the recording goes on being that cue; end: "full" (the
+next started after its end), "cut" (the next replaced it) or "overlap" (it
+sounded on under the next); glitches: moments of up to 10 ms where the
+recording was not the cue but the cue then carried on in place.
 
 A cut cue leaves no silence before the next, so cues are told apart by their
-waveforms: a cue starts where the recording matches the start of a cue file,
-and the match is not just the cue already playing carrying on. The first
-2 ms of every match are left out: the server's resampler starts each stream
-with a short transient.
+waveforms; the first 2 ms of every match are left out, as the server's
+resampler starts each stream with a short transient.
 """
 
-import argparse
 import array
+import argparse
 import math
+import os
+import re
 import sys
 import wave
+from itertools import accumulate
 from operator import mul
 
 RATE = 44100
@@ -54,26 +54,15 @@ def read_wav(path):
     with wave.open(path, 'rb') as f:
         channels, width, rate = f.getnchannels(), f.getsampwidth(), f.getframerate()
         body = f.readframes(f.getnframes())
-    if width == 1:
-        values = [(b - 128) * 256 for b in body]
-    elif width == 2:
-        values = read_s16le(body)
-    else:
-        raise ValueError(f'{path}: only 8- or 16-bit PCM is supported')
+    values = [(b - 128) * 256 for b in body] if width == 1 else read_s16le(body)
     return rate, [sum(values[i:i + channels]) / channels for i in range(0, len(values), channels)]
 
 
 def read_s16le(raw):
-    values = array.array('h')
-    values.frombytes(raw[:len(raw) // 2 * 2])
+    values = array.array('h', raw[:len(raw) // 2 * 2])
     if sys.byteorder == 'big':
         values.byteswap()
     return values
-
-
-def read_recording(path):
-    with open(path, 'rb') as f:
-        return [float(v) for v in read_s16le(f.read())]
 
 
 def resample(samples, source_rate, target_rate, half_width=8):
@@ -101,13 +90,6 @@ def decimate(samples):
             for i in range(0, len(samples) - DECIMATION + 1, DECIMATION)]
 
 
-def energy_prefix(samples):
-    prefix = [0.0]
-    for s in samples:
-        prefix.append(prefix[-1] + s * s)
-    return prefix
-
-
 def normalised_match(segment, template):
     """Correlation of two equally long windows, and the gain that maps one onto the other."""
     dot = sum(map(mul, segment, template))
@@ -132,7 +114,6 @@ class CueFile:
         rate, samples = read_wav(path)
         self.samples = resample(samples, rate, RATE) if rate != RATE else samples
         self.window = min(len(self.samples), RATE * MATCH_WINDOW_MS // 1000)
-        self.head = self.samples[:self.window]
         # One coarse template for each way the cue can fall on the coarse grid,
         # or cues rich in high notes would match poorly half the time.
         # Short, so that a cue cut off soon after its start still stands out.
@@ -185,7 +166,7 @@ def refine(recording, cue, around):
 
 def find_cues(recording, cues):
     coarse = decimate(recording)
-    prefix = energy_prefix(coarse)
+    prefix = [0.0, *accumulate(s * s for s in coarse)]
     # A recording that opens in the middle of a cue has a candidate before
     # its first sample, with nothing to refine.
     candidates = sorted((c for c in (refine(recording, cue, around)
@@ -270,12 +251,14 @@ def played_length(recording, cue, start, limit):
 
 
 def describe(recording, found):
-    lines = []
+    """A dict per cue found: letter, at, played, full (ms), match, end, glitches."""
+    cues = []
     # The level the server plays every cue at (a mono cue comes back from a
     # stereo sink's monitor some 3 dB up), from the first cue's start: taken
     # at the file's level, a cut cue's successor would leave a residue that
     # the old cue's tail could explain by chance.
     level = head_match(recording, found[0][2], found[0][0], found[0][2].window)[1] if found else 1.0
+    ms = 1000 / RATE
     for i, (start, _, cue) in enumerate(found):
         next_start = found[i + 1][0] if i + 1 < len(found) else len(recording)
         full = len(cue.samples)
@@ -296,26 +279,143 @@ def describe(recording, found):
             mixed_error = sum((h - level * (a + r)) ** 2 for h, a, r in zip(heard, alone, rest))
             end = 'cut' if cut_error <= mixed_error else 'overlap'
         match, _ = head_match(recording, cue, start, max(played, RATE * SHORTEST_WINDOW_MS // 1000))
-        lines.append(f'{cue.letter} at_ms={1000 * start / RATE:.1f} played_ms={1000 * played / RATE:.1f} '
-                     f'full_ms={1000 * full / RATE:.1f} match={match:.3f} end={end} glitches={glitches}')
-    return lines
+        cues.append(dict(letter=cue.letter, at=round(start * ms, 1), played=round(played * ms, 1),
+                         full=round(full * ms, 1), match=match, end=end, glitches=glitches))
+    return cues
+
+
+def judge(cues, driver_out, driver_err):
+    """The faults in how the startup drop the driver played was heard.
+
+    A busy machine shows in what the driver measures: how long its threads
+    and the sound server's waited for a CPU around each cue (rq_wait_ms). A
+    cue may be that much later than a player on a quiet machine starts it,
+    and one that the player's thread could not take before the next replaced
+    it, or only past its moment, may go unheard; nothing else may."""
+    failures = []
+
+    def check(condition, message):
+        if not condition:
+            failures.append(message)
+
+    # A call's own time is what it took less what the caller waited for a CPU.
+    plays = [dict(id=int(m[1]), at=float(m[2]), took=float(m[3]) - float(m[6]), recorded=int(m[4]) * 1000 / RATE,
+                  waited=float(m[5]))
+             for m in re.finditer(r'^play (\d+) at ([\d.]+) ms took ([\d.]+) ms rec_sample (-?\d+) rq_wait_ms ([\d.]+) '
+                                  r'cpu_wait_ms ([\d.]+)$', driver_out, re.M)]
+    after = re.search(r'^after rq_wait_ms ([\d.]+)$', driver_out, re.M)
+    check(len(plays) == 11 and after, f'the driver played {len(plays)} cues, not 11, or did not report its end')
+    check(driver_err.strip() == '', f'the player complained: {driver_err.strip()}')
+    for play in plays:
+        check(play['took'] < 50, f'play {play["id"]} at {play["at"]} ms held the caller {play["took"]:.3f} ms')
+    if failures:
+        plays = []
+    # How long the machine kept the cue's threads waiting from its ask to the next.
+    for play, later in zip(plays, plays[1:] + [dict(waited=float(after[1]) if after else 0, at=float('inf'))]):
+        play['busy'] = later['waited'] - play['waited']
+        play['gap'] = later['at'] - play['at']
+        if play['busy'] > 5:
+            print(f'note: the machine kept the sound waiting {play["busy"]:.1f} ms for a CPU after the cue asked at {play["at"]} ms')
+
+    # Each cue heard belongs to the first cue asked for that it may be: the
+    # recorder and the server work in 10 ms blocks, so a start is known to within
+    # about that, measured from how far the recording had got when the cue was
+    # asked for. The first cue waits for the stream, which a waking sink holds up.
+    heard = []
+    for i, play in enumerate(plays):
+        limit = (300 if i == 0 else 60) + play['busy']
+        if len(heard) < len(cues) and cues[len(heard)]['at'] - play['recorded'] <= limit:
+            play['delay'] = cues[len(heard)]['at'] - play['recorded']
+            check(play['delay'] >= -20, f'cue {i} started {-play["delay"]:.1f} ms before it was asked for')
+            heard.append((play, cues[len(heard)]))
+        else:
+            check(play['busy'] >= min(play['gap'], 100) - 10, f'cue {i}, asked for at {play["at"]} ms, was not heard')
+    check(len(heard) == len(cues), f'{len(cues) - len(heard)} cue(s) heard that were not asked for, or late')
+    check(' '.join(cue['letter'] for cue in cues) == ' '.join('R' if p['id'] == 103 else 'B' for p, _ in heard),
+          f'heard "{" ".join(cue["letter"] for cue in cues)}", not the cues asked for, in order')
+
+    for i, (play, cue) in enumerate(heard):
+        asked = between = float('inf')
+        lost = 0
+        if i + 1 < len(heard):
+            later, next_cue = heard[i + 1]
+            slack = play['busy'] + later['busy']
+            asked = later['at'] - play['at']
+            between = next_cue['at'] - cue['at']
+            # A cue held back behind an uncut one would be a whole cue, 98 ms or
+            # more, late. A late first cue has that much less time before the next.
+            if i > 0:
+                check(abs(between - asked) <= 50 + slack, f'cues {i} and {i + 1} were asked {asked:.1f} ms apart, heard {between:.1f}')
+                # The player may start a cue late, never early, and a late cue
+                # still sounds whole: a cue that breaks off, with the next heard
+                # early, is a stretch the recording lost between the two (the
+                # server's graph or the recorder missed a cycle).
+                lost = asked - between
+                if lost > 7:
+                    print(f'note: the recording lost about {lost:.1f} ms between cues {i} and {i + 1}')
+                # A cue the busy machine held back cuts the one before later.
+                if slack > 5:
+                    asked = between
+            else:
+                asked = between
+            if asked < cue['full'] - 5:
+                # PipeWire starts a cue on its next 5.3 ms cycle. Past its first
+                # 65 ms the bounce cue is some 25 dB below its start, too quiet
+                # under the next cue's loud start to tell for sure whether it
+                # sounds on: only earlier cuts are judged.
+                if asked < cue['full'] - 33:
+                    check(cue['end'] == 'cut', f'cue {i} was not cut off by the next ({cue["end"]})')
+                check(cue['played'] < cue['full'], f'cut cue {i} played {cue["played"]} of {cue["full"]} ms')
+                check(abs(cue['played'] - asked) <= 15 + slack, f'cut cue {i} played {cue["played"]} ms, {asked:.1f} ms until the next')
+                continue
+        # A next cue that comes as this one ends cuts its last samples: it must
+        # sound until then, which on a busy machine may be a few ms short of its
+        # end. A server kept from a CPU misses cycles of its graph, and what it
+        # plays then breaks off; with the server answering at once it never does.
+        broken = cue['played'] < min(cue['full'], between) - 3 and lost <= 7
+        if broken and cue['end'] == 'full' and play['busy'] > 10:
+            print(f'note: cue {i} broke off after {cue["played"]} ms while the machine kept the sound waiting')
+            broken = False
+        check((cue['end'] == 'full' or asked < cue['full'] + 5) and not broken,
+              f'cue {i} played {cue["played"]} of {cue["full"]} ms ({cue["end"]})')
+    # The schedule asks for three cues sooner than the one before ends; a
+    # driver held up past their moments may have asked for them later.
+    close = sum(later['at'] - play['at'] < cue['full'] - 5 for (play, cue), (later, _) in zip(heard, heard[1:]))
+    check(sum(cue['end'] == 'cut' for cue in cues) >= min(2, close), 'fewer than two cues were cut')
+    for i, cue in enumerate(cues):
+        if cue['glitches']:
+            print(f'note: cue {i} played through {cue["glitches"]} glitch(es) of the server\'s graph')
+
+    idle = re.search(r'^idle \d+ ms wakeups (\d+)', driver_out, re.M)
+    check(idle is not None and int(idle[1]) == 0, f'the player woke the process while idle: {idle[0] if idle else "no report"}')
+
+    return failures
 
 
 def main():
+    assets = os.path.join(os.path.dirname(os.path.abspath(__file__)), '..', '..', 'assets')
     parser = argparse.ArgumentParser(description=__doc__.split('\n\n')[0])
     parser.add_argument('recording')
-    parser.add_argument('--bounce', required=True, help='the bounce cue as a WAVE file')
-    parser.add_argument('--release', required=True, help='the release cue as a WAVE file')
-    parser.add_argument('--details', action='store_true', help='one line per cue after the sequence')
+    parser.add_argument('--bounce', default=os.path.join(assets, 'bounce.wav'))
+    parser.add_argument('--release', default=os.path.join(assets, 'release.wav'))
+    parser.add_argument('--details', action='store_true')
+    parser.add_argument('--judge', nargs=2, metavar=('DRIVER_OUT', 'DRIVER_ERR'))
     args = parser.parse_args()
-
-    recording = read_recording(args.recording)
+    with open(args.recording, 'rb') as f:
+        recording = [float(v) for v in read_s16le(f.read())]
     found = find_cues(recording, [CueFile('R', args.release), CueFile('B', args.bounce)])
     print(' '.join(cue.letter for _, _, cue in found))
-    if args.details:
-        for line in describe(recording, found):
-            print(line)
+    if not (args.details or args.judge):
+        return 0
+    cues = describe(recording, found)
+    for cue in cues:
+        print(f'{cue["letter"]} at_ms={cue["at"]:.1f} played_ms={cue["played"]:.1f} full_ms={cue["full"]:.1f} '
+              f'match={cue["match"]:.3f} end={cue["end"]} glitches={cue["glitches"]}')
+    failures = judge(cues, *(open(path).read() for path in args.judge)) if args.judge else []
+    for failure in failures:
+        print('FAIL:', failure)
+    return 1 if failures else 0
 
 
 if __name__ == '__main__':
-    main()
+    sys.exit(main())

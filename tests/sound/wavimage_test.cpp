@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -55,38 +56,40 @@ Bytes riff(const std::vector<Bytes> &chunks, std::optional<std::uint32_t> claime
     return chunk("RIFF", body, claimedSize, false);
 }
 
-// A PCM format chunk with two extra bytes, as some writers add.
-Bytes longerFormat()
-{
-    const Bytes format = pcm8();
-    Bytes body(format.begin() + 8, format.end());
-    body.push_back(0);
-    body.push_back(0);
-    return chunk("fmt ", body);
-}
-
 // The layouts of the program's own cues: 8-bit mono at 11025 Hz, the bounce
 // cue with an INFO list after its samples.
 const Bytes bounceCue = riff({pcm8(), data(1086), list()});
 const Bytes releaseCue = riff({pcm8(), data(3080)});
 
-struct Playable {
+template<typename Edit>
+Bytes edited(Bytes image, Edit edit)
+{
+    edit(image);
+    return image;
+}
+
+struct Case {
     const char *name;
     Bytes image;
-    int channels;
-    int bits;
-    std::size_t offset; // of the first sample in the image
-    std::size_t size;
-    long long durationUs;
+    // What parse() gives; no channels: nothing to play.
+    int channels = 0;
+    int bits = 0;
+    std::size_t offset = 0; // of the first sample in the image
+    std::size_t size = 0;
+    long long durationUs = 0;
 };
 
-class PlayableImage : public testing::TestWithParam<Playable> {};
+void PrintTo(const Case &c, std::ostream *out) { *out << c.name; }
 
-TEST_P(PlayableImage, GivesFormatAndSamplesInsideTheImage)
+class Parse : public testing::TestWithParam<Case> {};
+
+TEST_P(Parse, GivesFormatAndSamplesInsideTheImageOrNothing)
 {
-    const Playable &c = GetParam();
+    const Case &c = GetParam();
     const std::optional<WavImage> wav = WavImage::parse(c.image);
-    ASSERT_TRUE(wav.has_value());
+    ASSERT_EQ(wav.has_value(), c.channels != 0);
+    if (!wav)
+        return;
     EXPECT_EQ(wav->channels, c.channels);
     EXPECT_EQ(wav->sampleRate, 11025);
     EXPECT_EQ(wav->bitsPerSample, c.bits);
@@ -96,55 +99,41 @@ TEST_P(PlayableImage, GivesFormatAndSamplesInsideTheImage)
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    WavImage, PlayableImage,
+    WavImage, Parse,
     testing::Values(
-        Playable {"bounceCue", bounceCue, 1, 8, 44, 1086, 98503},
-        Playable {"releaseCue", releaseCue, 1, 8, 44, 3080, 279365},
-        Playable {"oddListBeforeFormatIsPadded", riff({list(), pcm8(), data(10)}), 1, 8, 24 + 44, 10, 907},
-        Playable {"longerFormatChunk", riff({longerFormat(), data(4)}), 1, 8, 46, 4, 362},
-        Playable {"oddDataWithoutPadAtTheEnd", riff({pcm8(), chunk("data", Bytes(5, 0x80), {}, false)}), 1, 8, 44, 5, 453},
-        Playable {"stereo16KeepsWholeFrames", riff({fmt(1, 2, 11025, 16), data(11)}), 2, 16, 44, 8, 181},
-        Playable {"bytesAfterTheRiffChunkAreIgnored", [] {
-                      Bytes image = riff({pcm8(), data(4)});
-                      const Bytes junk = chunk("junk", Bytes(6, 1), 0xfffffff0u);
-                      image.insert(image.end(), junk.begin(), junk.end());
-                      return image;
-                  }(), 1, 8, 44, 4, 362}),
-    [](const testing::TestParamInfo<Playable> &info) { return std::string(info.param.name); });
-
-struct Unplayable {
-    const char *name;
-    Bytes image;
-};
-
-class UnplayableImage : public testing::TestWithParam<Unplayable> {};
-
-TEST_P(UnplayableImage, GivesNothingToPlay)
-{
-    EXPECT_FALSE(WavImage::parse(GetParam().image).has_value());
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    WavImage, UnplayableImage,
-    testing::Values(
-        Unplayable {"empty", {}},
-        Unplayable {"truncatedHeader", Bytes {'R', 'I', 'F', 'F', 4, 0, 0}},
-        Unplayable {"notWave", [] { Bytes b = releaseCue; b[8] = 'A'; return b; }()},
-        Unplayable {"riffSizeShorterThanItsHeader", riff({pcm8(), data(4)}, 2)},
-        Unplayable {"dataRunsPastTheEnd", riff({pcm8(), chunk("data", Bytes(4, 0x80), 5000)})},
-        Unplayable {"chunkSizeNearFourGigabytes", riff({chunk("LIST", Bytes(4, 0), 0xfffffffeu), pcm8(), data(4)})},
-        Unplayable {"dataBeforeFormat", riff({data(4), pcm8()})},
-        Unplayable {"noData", riff({pcm8(), list()})},
-        Unplayable {"noFormat", riff({data(4)})},
-        Unplayable {"floatSamples", riff({fmt(3, 1, 11025, 32), data(8)})},
-        Unplayable {"extensibleFormat", riff({fmt(0xfffe, 1, 11025, 16), data(8)})},
-        Unplayable {"twentyFourBits", riff({fmt(1, 1, 11025, 24), data(9)})},
-        Unplayable {"noChannels", riff({fmt(1, 0, 11025, 8), data(4)})},
-        Unplayable {"noSampleRate", riff({fmt(1, 1, 0, 8), data(4)})},
-        Unplayable {"shortFormatChunk", riff({chunk("fmt ", Bytes(14, 1)), data(4)})},
-        Unplayable {"zeroLengthData", riff({pcm8(), data(0)})},
-        Unplayable {"lessThanOneFrame", riff({fmt(1, 2, 11025, 16), data(3)})}),
-    [](const testing::TestParamInfo<Unplayable> &info) { return std::string(info.param.name); });
+        Case {"bounceCue", bounceCue, 1, 8, 44, 1086, 98503},
+        Case {"releaseCue", releaseCue, 1, 8, 44, 3080, 279365},
+        Case {"oddListBeforeFormatIsPadded", riff({list(), pcm8(), data(10)}), 1, 8, 24 + 44, 10, 907},
+        // Two extra bytes in the format chunk, as some writers add.
+        Case {"longerFormatChunk", edited(riff({pcm8(), data(4)}), [](Bytes &b) {
+                  b.insert(b.begin() + 36, {0, 0});
+                  b[16] += 2;
+                  b[4] += 2;
+              }), 1, 8, 46, 4, 362},
+        Case {"oddDataWithoutPadAtTheEnd", riff({pcm8(), chunk("data", Bytes(5, 0x80), {}, false)}), 1, 8, 44, 5, 453},
+        Case {"stereo16KeepsWholeFrames", riff({fmt(1, 2, 11025, 16), data(11)}), 2, 16, 44, 8, 181},
+        Case {"bytesAfterTheRiffChunkAreIgnored", edited(riff({pcm8(), data(4)}), [](Bytes &b) {
+                  const Bytes junk = chunk("junk", Bytes(6, 1), 0xfffffff0u);
+                  b.insert(b.end(), junk.begin(), junk.end());
+              }), 1, 8, 44, 4, 362},
+        Case {"empty", {}},
+        Case {"truncatedHeader", Bytes {'R', 'I', 'F', 'F', 4, 0, 0}},
+        Case {"notWave", edited(releaseCue, [](Bytes &b) { b[8] = 'A'; })},
+        Case {"riffSizeShorterThanItsHeader", riff({pcm8(), data(4)}, 2)},
+        Case {"dataRunsPastTheEnd", riff({pcm8(), chunk("data", Bytes(4, 0x80), 5000)})},
+        Case {"chunkSizeNearFourGigabytes", riff({chunk("LIST", Bytes(4, 0), 0xfffffffeu), pcm8(), data(4)})},
+        Case {"dataBeforeFormat", riff({data(4), pcm8()})},
+        Case {"noData", riff({pcm8(), list()})},
+        Case {"noFormat", riff({data(4)})},
+        Case {"floatSamples", riff({fmt(3, 1, 11025, 32), data(8)})},
+        Case {"extensibleFormat", riff({fmt(0xfffe, 1, 11025, 16), data(8)})},
+        Case {"twentyFourBits", riff({fmt(1, 1, 11025, 24), data(9)})},
+        Case {"noChannels", riff({fmt(1, 0, 11025, 8), data(4)})},
+        Case {"noSampleRate", riff({fmt(1, 1, 0, 8), data(4)})},
+        Case {"shortFormatChunk", riff({chunk("fmt ", Bytes(14, 1)), data(4)})},
+        Case {"zeroLengthData", riff({pcm8(), data(0)})},
+        Case {"lessThanOneFrame", riff({fmt(1, 2, 11025, 16), data(3)})}),
+    [](const testing::TestParamInfo<Case> &info) { return std::string(info.param.name); });
 
 // Every truncation of the bounce cue: playable exactly when its samples are
 // all there, and never read past the end (the sanitizer build checks that).
