@@ -1,16 +1,8 @@
 #!/usr/bin/env bash
-# The .deb that cpack ($1) makes from build $2, version $3: its control
-# fields; no codec package among what apt would install with it on an empty
-# system; nothing lintian calls an error or warning; every file dated as the
-# build says; a tree that desktop-file-validate and appstreamcli accept, with
-# icons of their folders' sizes, manual pages in English and Italian for both
-# command names and a changelog and metainfo whose newest entry is this
-# version; a desktop entry whose command starts the game under X with the
-# window class it names, leaves an ignored SIGHUP ignored and ends on SIGTERM
-# with status 0. The listings carry the release addresses the build was given
-# and nothing for those it was not; so do those of a tree cmake ($4, options
-# after it) configures with test addresses and a SOURCE_DATE_EPOCH, which the
-# validators accept, appstream-util's strict one too.
+# The .deb that cpack ($1) makes from build $2 for version $3, as a user and
+# the stores meet it; its listings carry the release addresses the build was
+# given, and so do those of a tree cmake ($4, options after it) configures
+# with test addresses and a SOURCE_DATE_EPOCH.
 set -euo pipefail
 cpack=$1 build=$2 version=$3 cmake=$4
 shift 4
@@ -18,9 +10,9 @@ here=$(cd "$(dirname "$0")" && pwd)
 source=$(cd "$here/../.." && pwd)
 source "$here/../lib/xvfb.sh"
 source "$here/../lib/window.sh"
-# Runs a step, showing its output and failing with message $1 if it fails.
+# Runs a step; if it fails, shows its output and fails with message $1.
 step() { "${@:2}" >"$work/step.log" 2>&1 || { cat "$work/step.log" >&2 && fail "$1"; }; }
-# Step $1's report, the output of the rest, may hold no line starting with one of the letters $2.
+# The report of validator $1 (the command after $2) has no line tagged with a letter of $2.
 quiet_report() { report=$("${@:3}" 2>&1) && ! grep -q "^[$2]:" <<<"$report" || fail "$1: $report"; }
 
 step "cpack failed" "$cpack" --config "$build/CPackConfig.cmake" -G DEB -B "$work/out"
@@ -33,7 +25,7 @@ for row in 'Package ^zorbel$' 'Section ^games$' 'Maintainer .' 'Suggests ^libpul
     'Depends \blibqt6widgets6\b' 'Depends \blibc6\b' 'Depends ^((?!libqt6multimedia|libpulse).)*$'; do
     field "${row%% *}" | grep -Pq "${row#* }" || fail "${row%% *} is '$(field "${row%% *}")', not as /${row#* }/"
 done
-# Recommends included, on a system with nothing yet.
+# Recommends included, on an empty system.
 step "apt-get cannot install the package" apt-get --simulate -o Dir::State::status=/dev/null install "$deb"
 installs=$(awk '$1 == "Inst" { print $2 }' "$work/step.log")
 codecs=$(grep -E '^(libsndfile|libflac|libvorbis|libopus|libmpg123|libmp3lame|libogg|gstreamer|libgstreamer|libavcodec)' <<<"$installs" || true)
@@ -75,9 +67,8 @@ fi
 dates=$({ dpkg-deb --fsys-tarfile "$deb" && dpkg-deb --ctrl-tarfile "$deb"; } | TZ=UTC tar -t -v --full-time -f - | awk '{ print $4 " " $5 }' | sort -u)
 [ "$dates" = "$(date -u -d "@$epoch" '+%F %T')" ] || fail "the package's files are dated, not $epoch:"$'\n'"$dates"
 
-# Metainfo $1 and Homepage $2 give homepage $3, bug tracker $4 and, under
-# base $5, the startup screenshot with its size and an English and a
-# different Italian caption; nothing for one left empty.
+# Metainfo $1 and Homepage $2 give homepage $3, bug tracker $4 and, under base
+# $5, the screenshot with its size and captions; nothing for one left empty.
 check_listings() {
     local found expected="homepage: $3
 bugtracker: $4

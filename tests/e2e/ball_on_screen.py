@@ -1,11 +1,10 @@
 #!/usr/bin/env python3
 """ball_on_screen.py SHOT.png [LEFT RIGHT | --centre]: the rows of the ball
-element's top and bottom edges (Top and Top + 73) in a screenshot, searched
-in columns LEFT..RIGHT (by default where it rests at start); or with --centre
-the centre of its pixels on a 4 px grid; or "none". The ball is orange to dark
-brown: red well above green, green well above blue. The paler instruction line
-and the close button's red disc do not pass. The round ball leaves its
-picture's corners empty, so the picture is searched alike for its margins."""
+element's top and bottom edges in columns LEFT..RIGHT (by default where it
+rests at start), or the centre of its pixels on a 4 px grid; or "none". The
+ball is orange to dark brown, unlike the paler instruction line and the close
+button's red; it leaves its picture's corners empty, so the picture is
+searched alike for its margins."""
 import os
 import subprocess
 import sys

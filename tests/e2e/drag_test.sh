@@ -1,9 +1,7 @@
 #!/usr/bin/env bash
-# Grab, drag and throw with a real pointer and no sound server: the instruction
-# line goes at the first press, a still drop from Top 150 ends as the ball
-# logic predicts, a client shrunk mid-drop and given back its size takes the
-# ball to each floor, a throw rises before it falls, and a drag past the right
-# edge and back leaves the program running and its timers quiet at rest.
+# Grab, drag, drop and throw with a real pointer and no sound server, as the
+# ball logic predicts, with the client resized mid-drop, and a drag past the
+# right edge and back; at rest the program's timers are quiet.
 #   drag_test.sh ZORBEL PREDICT_DROP
 set -euo pipefail
 predict=$2

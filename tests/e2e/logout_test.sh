@@ -1,11 +1,8 @@
 #!/usr/bin/env bash
-# Every way out ends Zorbel within 2 s, with no core dump and a line or two
-# at most on stderr: no display (unset, or one nobody answers) with one line
-# naming DISPLAY and status 1; the window killed or destroyed by another
-# client, or the X server gone, with status 1; and $2 rounds (default 24) of
-# the logout race, each at another moment of the startup drop while cues
-# play: X server, sound server and Zorbel sent SIGTERM together, or the two
-# servers killed back to back, with status 0 or 1.
+# Every way out ends Zorbel within 2 s, with no core dump and a line or two at
+# most on stderr: no display, the window killed or destroyed by another
+# client, the X server gone, and $2 rounds (default 24) of the logout race,
+# each at another moment of the startup drop while the cues play.
 set -euo pipefail
 zorbel=$1
 here=$(cd "$(dirname "$0")" && pwd)
@@ -37,12 +34,7 @@ session() {
     sleep "$2"
     case "$1" in
     windowkill) xdotool windowkill "$ZORBEL_WINDOW" ;;
-    XDestroyWindow) python3 -c 'import ctypes, sys
-x11 = ctypes.cdll.LoadLibrary("libX11.so.6")
-x11.XOpenDisplay.restype = ctypes.c_void_p
-display = ctypes.c_void_p(x11.XOpenDisplay(None))
-x11.XDestroyWindow(display, ctypes.c_ulong(int(sys.argv[1])))
-x11.XCloseDisplay(display)' "$ZORBEL_WINDOW" ;;
+    XDestroyWindow) xdotool windowclose "$ZORBEL_WINDOW" ;;
     "X server gone") kill -KILL "$XVFB_PID" ;;
     together) kill -TERM "$XVFB_PID" "$PULSE_PID" "$ZORBEL_PID" ;;
     back-to-back) kill -KILL "$XVFB_PID" && kill -KILL "$PULSE_PID" ;;

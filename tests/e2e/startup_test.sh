@@ -1,9 +1,7 @@
 #!/usr/bin/env bash
-# The real program under a real X server and sound server: untitled until the
-# first count, it settles on "10" with the ball on the floor, one release and
-# ten bounce cues heard, and the close button ends it with status 0. With
-# "frozen" the sound server is stopped first: nothing is heard, yet the drop
-# reaches 10 in its usual time and the close button ends it within 2 s.
+# The startup drop seen and heard under a real X server and sound server, and
+# the close button; with "frozen" the sound server is stopped first, and the
+# drop and the close button keep their usual times all the same.
 #   startup_test.sh ZORBEL [pulseaudio|pipewire] [frozen]
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)

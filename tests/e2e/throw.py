@@ -1,12 +1,10 @@
 #!/usr/bin/env python3
-"""throw.py STEPS DY PERIOD PID: throws the ball under the pointer through
-XTest: presses the left button, carries the pointer STEPS times DY px up, one
-step every PERIOD ms, and lets go while it moves. Program PID throws with the
-speed of its last 10 ms sample of the hand, so the end of the path counts:
-prints, in microseconds, the longest gap between the last three moves and the
-release as the X server took them, plus how long the program's main thread
-waited for a processor from the first of those until 20 ms after the release;
-then the release's time in nanoseconds since the epoch."""
+"""throw.py STEPS DY PERIOD PID: presses the left button through XTest, moves
+the pointer STEPS times DY px up every PERIOD ms and lets go while it moves.
+Program PID throws with the speed of its last 10 ms sample of the hand, so
+prints how late the end of the path was (us): the longest gap between the
+last three moves and the release as the X server took them, plus how long the
+program waited for a processor meanwhile; then the release's time (ns)."""
 import ctypes
 import sys
 import time

@@ -1,10 +1,7 @@
 #!/usr/bin/env bash
-# Zorbel under a real window manager ($3: i3, tiling, or openbox, told to
-# maximise every window), which gives the window another size than it asked
-# for: the startup drop lands on the real floor with the count that height
-# gives, the close button sits 45 px in from the real right and bottom edges,
-# a ball held while the window goes off the screen falls when it comes back
-# and leaves the program idle, and the close button ends it with status 0.
+# Under a real window manager ($3: i3, tiling, or openbox, told to maximise
+# every window), which gives the window another size than it asked for; and a
+# ball held while the window goes off the screen falls once it is back.
 #   wm_test.sh ZORBEL PREDICT_DROP i3|openbox
 set -euo pipefail
 zorbel=$1 predict=$2 manager=$3

@@ -22,7 +22,6 @@ zorbel_title_is() { [ "$(zorbel_title)" = "$1" ]; }
 # Waits up to $2 s for the title $1.
 zorbel_wait_title() { wait_until "$2" zorbel_title_is "$1" || { echo "window.sh: title is '$(zorbel_title)', expected '$1'" >&2 && return 1; }; }
 zorbel_screenshot() { import -window "$ZORBEL_WINDOW" "png:$1"; }
-# See ball_on_screen.py.
 zorbel_ball_rows() { "$ZORBEL_TESTS/e2e/ball_on_screen.py" "$@"; }
 # The cues heard in recording $1 (pulse.sh's format), e.g. "R B B"; --details adds a line per cue.
 zorbel_cues() { python3 "$ZORBEL_TESTS/sound/count_cues.py" "$@" --bounce "$ZORBEL_TESTS/../assets/bounce.wav" --release "$ZORBEL_TESTS/../assets/release.wav"; }
@@ -33,16 +32,15 @@ zorbel_wait_exit() {
     wait "$ZORBEL_PID" || ZORBEL_STATUS=$?
     ZORBEL_PID=
 }
-# The startup drop seen into screenshot $1 and heard into pulse.sh's recording $2 (see zorbel_check_settled).
+# The startup drop into screenshot $1 and pulse.sh's recording $2, as zorbel_check_settled.
 zorbel_check_startup_drop() {
     zorbel_wait_title 10 20 || return 1
     sleep 0.3 # the last cue finishes before the recording stops
     pulse_record_stop
     zorbel_screenshot "$1" && zorbel_check_settled "$@"
 }
-# After the startup drop, on any platform: screenshot $1 is a 608 x 428 client
-# with the ball on its bottom edge; recording $2 holds a release cue then ten
-# bounces (left in ZORBEL_CUES), or what the extended regex $3 allows.
+# Screenshot $1 is a 608 x 428 client with the ball on its floor; recording $2
+# holds a release then ten bounces (left in ZORBEL_CUES), or what regex $3 allows.
 zorbel_check_settled() {
     local cues=${3:-'^R( B){10}$'} top bottom size
     size=$(identify -format '%wx%h' "$1")
@@ -57,11 +55,9 @@ zorbel_check_settled() {
     zorbel_cues "$2" --details | tail -n +2 >&2
     return 1
 }
-# At rest after the startup drop: the back and forward buttons (8, 9) clicked
-# on the ball, then the client shrunk to 300 rows and given back 428. Each
-# floor takes the ball at once, the title stays 10, and as events are handled
-# in order, the clicks have left the instruction line when the first floor
-# has the ball.
+# At rest after the startup drop, buttons 8 and 9 clicked on the ball leave the
+# instruction line (seen once the next event, a resize to 300 rows, is handled),
+# each new floor takes the ball at once, and the title stays 10.
 zorbel_check_extra_buttons_and_resize() {
     local height
     xdotool mousemove --window "$ZORBEL_WINDOW" 439 391 click 8 click 9

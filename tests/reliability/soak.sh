@@ -1,11 +1,8 @@
 #!/usr/bin/env bash
-# Drives the real window with random drags, throws, clicks and resizes under
-# a private X server and sound server, reports how its memory grew (after a
-# warm-up of a tenth of the time, at least 5 s, both times at rest) and what
-# it wrote on stderr, and closes it. Fails when the program dies or does not
-# end with status 0; with --check when it wrote on stderr, with
-# --max-growth-kib when its RSS grew by that much (leave it out under
-# AddressSanitizer, whose quarantine grows RSS: LeakSanitizer checks the exit).
+# Random drags, throws, clicks and resizes of the real window: reports how its
+# memory grew after a warm-up (both times at rest) and what it wrote on
+# stderr, and fails when it dies or does not end with status 0 at the close;
+# with --check when it wrote on stderr, and when its RSS grew by the bound.
 #   soak.sh ZORBEL [--seconds N (600)] [--seed N] [--check] [--max-growth-kib N]
 set -euo pipefail
 zorbel=$1 seconds=600 seed=$RANDOM max_growth_kib= check=false
@@ -64,8 +61,7 @@ act() {
         xdotool mousemove --window "$ZORBEL_WINDOW" -- "$x" "$y" click "$(between 1 3)"
         clicks=$((clicks + 1))
         ;;
-    9) # The floor follows, the button stays. Never taller than at start: a
-        # ball settled below the first floor is out of sight, and cannot be taken.
+    9) # Never taller than at start: a ball below the first floor could not be taken.
         xdotool windowsize "$ZORBEL_WINDOW" "$(between 480 900)" "$(between 250 428)"
         resizes=$((resizes + 1))
         ;;
@@ -93,9 +89,8 @@ soak $warmup
 rss0=$rss private0=$private
 soak "$seconds"
 
-# The ball is drawn over the button, so it must not pass there at the click:
-# at rest on it, it is carried away first. One out of sight (below a taller
-# client) or still flying has SIGTERM end the program instead, also with 0.
+# The ball, drawn over the button, is carried off it before the click; one out
+# of sight (below a taller client) or still flying has SIGTERM end it instead.
 ending=SIGTERM
 if zorbel_wait_rest 30 && ball=$(locate_ball) && [ "$ball" != none ]; then
     read -r bx by <<<"$ball"
