@@ -15,10 +15,11 @@ xvfb_start() {
     export DBUS_SESSION_BUS_ADDRESS=${DBUS_SESSION_BUS_ADDRESS:-unix:path=$XVFB_DIR/no-session-bus}
     # -displayfd: a free display, written once it accepts connections, so
     # parallel tests never collide. -noreset: a server resetting as its last
-    # client (the probe) leaves drops whoever connects meanwhile.
+    # client (the probe) leaves drops whoever connects meanwhile. Beside busy
+    # loops on a loaded machine it took over 10 s to answer.
     Xvfb -displayfd 3 -noreset -screen 0 1280x1024x24 -nolisten tcp 3>"$XVFB_DIR/display" 2>"$XVFB_DIR/xvfb.log" &
     XVFB_PID=$!
-    started_within 10 "xvfb.sh: the X server" "$XVFB_PID" "$XVFB_DIR/xvfb.log" xvfb_answers || return 1
+    started_within 30 "xvfb.sh: the X server" "$XVFB_PID" "$XVFB_DIR/xvfb.log" xvfb_answers || return 1
     export DISPLAY=:$(tr -d '\n' <"$XVFB_DIR/display")
 }
 xvfb_answers() {
