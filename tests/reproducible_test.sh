@@ -1,30 +1,21 @@
-#!/usr/bin/env bash
 # Two builds of the same sources, in different folders at different times,
-# give the same bytes: the program and each package of the build folder
-# BUILD, against a second copy of SOURCE built in a folder of its own with
-# the configure options BUILD's cache holds (so that a tree configured before
-# its toolchain file changed is still compared with itself). That copy is a
-# release tarball's: `git archive` of the commit, with no history to take a
-# date from. It builds only TARGETS, what the packages hold. Prints the
-# SHA-256 of each.
-# Usage: reproducible_test.sh SOURCE BUILD PROGRAM TARGETS GENERATORS CMAKE_ARGS...
-#   PROGRAM: the program's path in a build folder; TARGETS and GENERATORS
-#   (for cpack) separated by commas; SOURCE in CMAKE_ARGS names the copy there.
-#   With no GENERATORS the tree packs by building (the site's zip): PROGRAM
-#   is then the package, and cpack is not run.
+# give the same bytes: the program and each package of build folder BUILD,
+# against a release tarball of SOURCE (`git archive` of the commit, no history
+# to take a date from, its uncommitted changes copied over) built elsewhere
+# with the configure options BUILD's cache holds (so a tree configured before
+# its toolchain file changed is still compared with itself), only TARGETS,
+# what the packages hold. Prints the SHA-256 of each.
+#   reproducible_test.sh SOURCE BUILD PROGRAM TARGETS GENERATORS CMAKE_ARGS...
+# PROGRAM: the program's path in a build folder; TARGETS and GENERATORS (for
+# cpack) separated by commas; SOURCE in CMAKE_ARGS names the copy there. With
+# no GENERATORS the tree packs by building (the site's zip): PROGRAM is the
+# package, and cpack is not run.
 set -euo pipefail
 source "$(dirname "$0")/lib/frame.sh"
-source=$1 build=$2 program=$3
+source=$1 build=$2 program=$3 generators=${5//,/;}
 IFS=, read -r -a targets <<<"$4"
-generators=${5//,/;}
 shift 5
-# Runs a step quietly, showing its output if it fails.
-quietly() {
-    "$@" >"$work/step.log" 2>&1 || { cat "$work/step.log" >&2; fail "$* failed"; }
-}
-
-# The commit's tarball, with the uncommitted changes of SOURCE copied over
-# it: what BUILD was built from.
+quietly() { "$@" >"$work/step.log" 2>&1 || { cat "$work/step.log" >&2; fail "$* failed"; }; }
 copy=$work/elsewhere/zorbel
 mkdir -p "$copy"
 git -C "$source" archive --format=tar HEAD >"$work/release.tar" || fail "git archive failed"
@@ -34,40 +25,25 @@ tar -C "$copy" -xf "$work/release.tar"
 (cd "$source" && git diff -z --name-only --diff-filter=D HEAD) | (cd "$copy" && xargs -0r rm -f)
 # Nor any repository around it that git could find in its place.
 export GIT_CEILING_DIRECTORIES=$work
-
 again=$copy/$(basename "$build")
-# The copy finds its dates as BUILD did: in the changelog, or in the
-# SOURCE_DATE_EPOCH that BUILD was configured with.
-packed() {
-    [ ! -f "$build/CPackConfig.cmake" ] ||
-        sed -n "s/^set(CPACK_ZORBEL_SOURCE_DATE_$1 \"\(.*\)\")\$/\1/p" "$build/CPackConfig.cmake"
-}
-if [ "$(packed FROM)" = SOURCE_DATE_EPOCH ]; then
-    SOURCE_DATE_EPOCH=$(packed EPOCH) quietly cmake -S "$copy" -B "$again" "${@//$source/$copy}" -DBUILD_TESTING=OFF
-else
-    quietly env -u SOURCE_DATE_EPOCH cmake -S "$copy" -B "$again" "${@//$source/$copy}" -DBUILD_TESTING=OFF
-fi
+# The copy is dated as BUILD was: by the changelog, or by BUILD's SOURCE_DATE_EPOCH.
+packed() { [ ! -f "$build/CPackConfig.cmake" ] || sed -n "s/^set(CPACK_ZORBEL_SOURCE_DATE_$1 \"\(.*\)\")\$/\1/p" "$build/CPackConfig.cmake"; }
+dated=(-u SOURCE_DATE_EPOCH)
+[ "$(packed FROM)" != SOURCE_DATE_EPOCH ] || dated=("SOURCE_DATE_EPOCH=$(packed EPOCH)")
+quietly env "${dated[@]}" cmake -S "$copy" -B "$again" "${@//$source/$copy}" -DBUILD_TESTING=OFF
 quietly cmake --build "$again" --parallel 2 --target "${targets[@]}"
 for tree in "$build" "$again"; do
-    [ -n "$generators" ] || break
-    quietly cpack --config "$tree/CPackConfig.cmake" -G "$generators" -B "$tree/reproducible-packages"
+    [ -z "$generators" ] || quietly cpack --config "$tree/CPackConfig.cmake" -G "$generators" -B "$tree/reproducible-packages"
 done
-
-different=0
+different=0 count=0
 compare() {
     local first second
-    first=$(sha256sum <"$1" | cut -d' ' -f1)
-    second=$(sha256sum <"$2" | cut -d' ' -f1)
-    if [ "$first" = "$second" ]; then
-        echo "same    $first  $3"
-    else
-        echo "DIFFERS $first  $3 (built in $build)"
-        echo "        $second  $3 (built in $again)"
-        different=1
-    fi
+    first=$(sha256sum <"$1" | cut -d' ' -f1) second=$(sha256sum <"$2" | cut -d' ' -f1)
+    [ "$first" = "$second" ] && echo "same    $first  $3" && return
+    printf 'DIFFERS %s  %s (built in %s)\n        %s  %s (built in %s)\n' "$first" "$3" "$build" "$second" "$3" "$again"
+    different=1
 }
 compare "$build/$program" "$again/$program" "$program"
-count=0
 for package in "$build"/reproducible-packages/*.{exe,zip,deb}; do
     [ -f "$package" ] || continue
     name=$(basename "$package")

@@ -1,8 +1,5 @@
-// Prints what the ball logic predicts for a client area CLIENT_HEIGHT pixels
-// high: the startup drop alone, or with DROP_TOP the drop after it, where the
-// ball is taken where it rests, carried to that Top, held still and let go.
-//
-//     predict_drop CLIENT_HEIGHT [DROP_TOP]   ->   COUNT SETTLED_TOP
+// predict_drop CLIENT_HEIGHT [DROP_TOP] -> COUNT SETTLED_TOP: what the ball logic predicts for the
+// startup drop in a client that high, or for the ball then taken, carried to DROP_TOP, held still and let go.
 
 #include "fakeball.h"
 

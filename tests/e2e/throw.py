@@ -1,16 +1,10 @@
 #!/usr/bin/env python3
-"""Throws the ball under the pointer with the real pointer, through XTest:
-presses the left button, then carries the pointer STEPS times DY px up, one
-step every PERIOD ms, and lets go while it moves. The program PID samples
-the hand every 10 ms and throws with the last sample's speed, so what counts
-is the end of the path: prints, in microseconds, the longest time between
-the last three moves and the release as the X server took them, plus how
-long the program's main thread waited for a processor from the first of
-those until 20 ms after the release, when it has taken them all; then the
-release's time (nanoseconds since the epoch).
-
-    throw.py STEPS DY PERIOD PID
-"""
+"""throw.py STEPS DY PERIOD PID: presses the left button through XTest, moves
+the pointer STEPS times DY px up every PERIOD ms and lets go while it moves.
+Program PID throws with the speed of its last 10 ms sample of the hand, so
+prints how late the end of the path was (us): the longest gap between the
+last three moves and the release as the X server took them, plus how long the
+program waited for a processor meanwhile; then the release's time (ns)."""
 import ctypes
 import sys
 import time
