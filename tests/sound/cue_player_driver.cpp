@@ -1,10 +1,10 @@
 // Plays the embedded cues through modDichiarazioniComuni, as the program does,
 // and prints what the sound tests check:
 //
-//   cue_player_driver play 103@0,102@350,...|- [--rec-file RAW] [--idle-check MS] [--watch PID]...
+//   cue_player_driver play 103@0,102@350,...|startup|- [--rec-file RAW] [--idle-check MS] [--watch PID]...
 //
-// plays each cue at its ms on the schedule, or each id read from stdin at
-// once ("-"); prints a "play" line per cue (when it was asked for, how long
+// plays each cue at its ms on the schedule (or on the startup drop's), or
+// each id read from stdin at once ("-"); prints a "play" line per cue (when it was asked for, how long
 // the call took, how far the recording had got, how long this process's
 // threads and those watched, the sound server's, had waited for a CPU so
 // far), then "after", "idle" and "exit" lines.
@@ -137,12 +137,18 @@ int play(const std::string &schedule, const char *recording, int idleCheckMs, co
     return 0;
 }
 
+// The program's startup drop: the release cue, then a bounce cue on each 10 ms
+// tick where the ball touches the floor. The last few come closer together
+// than a bounce cue lasts.
+constexpr const char *startupDrop
+    = "103@0,102@350,102@870,102@1280,102@1590,102@1820,102@1990,102@2120,102@2210,102@2280,102@2330";
+
 } // namespace
 
 int main(int argc, char **argv)
 {
     if (argc < 3 || std::strcmp(argv[1], "play") != 0) {
-        std::fprintf(stderr, "usage: %s play ID@MS,...|- [--rec-file RAW] [--idle-check MS] [--watch PID]...\n", argv[0]);
+        std::fprintf(stderr, "usage: %s play ID@MS,...|startup|- [--rec-file RAW] [--idle-check MS] [--watch PID]...\n", argv[0]);
         return 2;
     }
     const char *recording = nullptr;
@@ -156,5 +162,5 @@ int main(int argc, char **argv)
         else if (std::strcmp(argv[i], "--watch") == 0)
             watched.push_back(argv[i + 1]);
     }
-    return play(argv[2], recording, idleCheckMs, watched);
+    return play(std::strcmp(argv[2], "startup") == 0 ? startupDrop : argv[2], recording, idleCheckMs, watched);
 }

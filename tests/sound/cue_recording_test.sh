@@ -17,13 +17,6 @@ here=$(cd "$(dirname "$0")" && pwd)
 source "$here/../lib/frame.sh"
 source "$here/../lib/pulse.sh"
 
-# The release cue plays at start; the ball then touches the floor on these
-# 10 ms ticks. The last few come closer together than a bounce cue lasts.
-schedule=103@0
-for tick in 35 87 128 159 182 199 212 221 228 233; do
-    schedule+=",102@$((tick * 10))"
-done
-
 # The cues heard in recording $1, e.g. "R B B".
 heard() { python3 "$here/count_cues.py" "$1" | head -n1; }
 
@@ -35,7 +28,7 @@ watch=()
 for pid in "$PULSE_PID" "${PULSE_OTHER_PIDS[@]}"; do
     watch+=(--watch "$pid")
 done
-timeout 60 "$driver" play "$schedule" --rec-file "$work/recording.raw" --idle-check 2000 "${watch[@]}" \
+timeout 60 "$driver" play startup --rec-file "$work/recording.raw" --idle-check 2000 "${watch[@]}" \
     >"$work/driver.out" 2>"$work/driver.err" || status=$?
 pulse_record_stop
 cat "$work/driver.out" "$work/driver.err"
