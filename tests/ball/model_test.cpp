@@ -277,7 +277,7 @@ const Row gestures[] = {
     { "h10.4,20.6 p m20.1,-0.6", "left 419.5 top 84 moves 1 ball 420,84" },
     { "h10.4,20.6 p m20.1,-0.6 m-2000,-500", "ball -1580,-416 top -416.4" },
     // Only the left button alone carries the ball or lets it go.
-    { "p m50,50,3 m50,50,2 m50,50,4 m50,50,0 r2 r4", "moves 0 timers 01 cues -" },
+    { "p m50,50,3 m50,50,2 m50,50,4 m50,50,0 r2 r3 r4", "moves 0 timers 01 cues -" },
     // The sampler's first sample measures against the last one of the previous
     // drag, (0, 0) at first, so the animation's fall shows as a jump.
     { "p s", "speedX 399 speedY -85" },
