@@ -40,13 +40,7 @@ def faults(top):
                     yield f"{where}: includes <{name}> outside {', '.join(folders)}"
 
 
-def main():
-    found = list(faults(Path(sys.argv[1])))
-    for fault in found:
-        print(fault)
-    print(f"{len(found)} layer fault(s)")
-    return 1 if found else 0
-
-
 if __name__ == "__main__":
-    sys.exit(main())
+    found = list(faults(Path(sys.argv[1])))
+    print(*found, f"{len(found)} layer fault(s)", sep="\n")
+    sys.exit(1 if found else 0)

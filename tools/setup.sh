@@ -196,8 +196,8 @@ rm -rf "$logs"
 mkdir -p "$logs"
 # One lane: the Linux tree; the same code built with AddressSanitizer,
 # LeakSanitizer and UndefinedBehaviorSanitizer, running what only those find
-# faults in: the tests of the code in one process (label unit: the model, the
-# random sequences, the sound and window units) and the soak, a minute of the
+# faults in: the tests of the code in one process (label unit: the model,
+# the sound and window units) and the soak, a minute of the
 # real program ending under LeakSanitizer's eye, but for those labelled
 # no_sanitizer (each says why where it is defined).
 (

@@ -50,8 +50,6 @@ private slots:
 
     void startsWithTheDesignLayout()
     {
-        QCOMPARE(m_form->size(), QSize(608, 428));
-        QCOMPARE(m_form->closeButton().geometry(), QRect(563, 383, 35, 35));
         QVERIFY(m_form->closeButton().isVisible() && m_form->label().isVisible());
         QCOMPARE(m_form->windowTitle(), QString());
         QCOMPARE(m_form->ball().geometry(), QRect(399, 85, 80, 74));
@@ -182,38 +180,28 @@ private slots:
 
     void windowIconComesFromTheInstalledTheme_data()
     {
-        QTest::addColumn<QList<int>>("installedSizes");
-        QTest::addColumn<QList<QSize>>("windowIconSizes");
-        QTest::newRow("installed") << QList<int> { 16, 256 } << QList<QSize> { { 16, 16 }, { 256, 256 } };
-        QTest::newRow("not installed") << QList<int> {} << QList<QSize> { { 32, 32 } };
+        QTest::addColumn<bool>("installed");
+        QTest::newRow("installed") << true;
+        QTest::newRow("not installed") << false;
     }
 
+    // The desktop's theme icon where one is installed, else the built-in ball.
     void windowIconComesFromTheInstalledTheme()
     {
-        QFETCH(QList<int>, installedSizes);
-        QFETCH(QList<QSize>, windowIconSizes);
+        QFETCH(bool, installed);
         QTemporaryDir icons;
         QDir theme(icons.path() + QStringLiteral("/hicolor"));
-        QStringList directories;
-        QString sections;
-        for (const int size : installedSizes) {
-            const QString directory = QStringLiteral("%1x%1/apps").arg(size);
-            directories << directory;
-            sections += QStringLiteral("[%1]\nSize=%2\nType=Fixed\n").arg(directory).arg(size);
-            QImage picture(size, size, QImage::Format_ARGB32);
-            picture.fill(Qt::red);
-            QVERIFY(theme.mkpath(directory) && picture.save(theme.filePath(directory + "/org.zorbel.Zorbel.png")));
-        }
+        QImage picture(16, 16, QImage::Format_ARGB32);
+        picture.fill(Qt::red);
+        QVERIFY(theme.mkpath(QStringLiteral("16x16/apps")));
+        QVERIFY(!installed || picture.save(theme.filePath(QStringLiteral("16x16/apps/org.zorbel.Zorbel.png"))));
         QFile index(theme.filePath(QStringLiteral("index.theme")));
-        QVERIFY(theme.mkpath(QStringLiteral(".")) && index.open(QIODevice::WriteOnly));
-        index.write(QStringLiteral("[Icon Theme]\nName=hicolor\nDirectories=%1\n%2").arg(directories.join(u','), sections).toUtf8());
+        QVERIFY(index.open(QIODevice::WriteOnly));
+        index.write("[Icon Theme]\nName=hicolor\nDirectories=16x16/apps\n[16x16/apps]\nSize=16\nType=Fixed\n");
         index.close();
         QIcon::setThemeSearchPaths({ icons.path() });
         QIcon::setThemeName(QStringLiteral("hicolor"));
-
-        QList<QSize> sizes = Form1(*m_cues, [] { }).windowIcon().availableSizes();
-        std::sort(sizes.begin(), sizes.end(), [](QSize a, QSize b) { return a.width() < b.width(); });
-        QCOMPARE(sizes, windowIconSizes);
+        QCOMPARE(Form1(*m_cues, [] { }).windowIcon().availableSizes(), QList<QSize> { QSize(installed ? 16 : 32, installed ? 16 : 32) });
     }
 };
 
