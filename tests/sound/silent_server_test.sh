@@ -11,9 +11,7 @@
 #       the server frozen before the first cue, then freezing during it
 set -euo pipefail
 
-driver=$1
-server=$2
-here=$(cd "$(dirname "$0")" && pwd)
+driver=$1 server=$2 here=$(cd "$(dirname "$0")" && pwd)
 source "$here/../lib/frame.sh"
 source "$here/../lib/pulse.sh"
 
@@ -47,10 +45,7 @@ if [ "$server" != none ]; then
     pulse_stop
 
     pulse_start "$server"
-    (
-        sleep 0.3
-        pulse_freeze
-    ) &
+    (sleep 0.3 && pulse_freeze) &
     freezer=$!
     on_exit end_pid "$freezer"
     run_driver "freezing during the first cue" 1000
