@@ -2,23 +2,20 @@
 """The program's sound cues heard in a recording of what the sound server
 played, and whether they were heard as cue_player_driver asked for them.
 
-    count_cues.py RECORDING [--bounce WAV] [--release WAV] [--details] [--judge DRIVER_OUT DRIVER_ERR]
-
-RECORDING is raw s16le mono at 44100 Hz (tests/lib/pulse.sh); the cues are
-those in assets/ unless named. Prints the cues in the order they started
-("R B B"); with --details a line per cue, and with --judge that too and a
-FAIL line per fault in the driver's startup drop, exiting 1 if there was any:
+RECORDING is raw s16le mono at 44100 Hz (tests/lib/pulse.sh). Prints the cues
+in the order they started ("R B B"); with --details a line per cue, and with
+--judge that too and a FAIL line per fault in the driver's startup drop:
 
     B at_ms=350.4 played_ms=97.9 full_ms=98.0 match=0.998 end=full glitches=0
 
-played_ms: how long the recording goes on being that cue; end: "full", "cut"
+played_ms: how long the recording goes on being the cue; end: "full", "cut"
 (the next replaced it) or "overlap" (it sounded on under the next); glitches:
-moments of up to 10 ms not the cue, with the cue then carrying on in place.
-A cut cue leaves no silence before the next, so cues are told apart by their
-waveforms, less their first 2 ms: the server's resampler starts each stream
-with a short transient.
+up to 10 ms not the cue, with the cue then carrying on in place. Cut cues
+leave no silence between them, so cues are told apart by their waveforms,
+less their first 2 ms: the server's resampler starts a stream with a transient.
 """
 
+import argparse
 import math
 import os
 import re
@@ -298,40 +295,30 @@ def judge(cues, driver_out, driver_err):
     return failures
 
 
-def main(args):
+def main():
     assets = os.path.join(os.path.dirname(os.path.abspath(__file__)), '..', '..', 'assets')
-    cue_paths = {'--bounce': os.path.join(assets, 'bounce.wav'), '--release': os.path.join(assets, 'release.wav')}
-    recording, judged, details = None, None, False
-    while args:
-        arg, *args = args
-        if arg in cue_paths and args:
-            cue_paths[arg], *args = args
-        elif arg == '--judge' and len(args) >= 2:
-            judged, args = args[:2], args[2:]
-        elif arg == '--details':
-            details = True
-        elif recording is None and not arg.startswith('-'):
-            recording = arg
-        else:
-            recording = None
-            break
-    if recording is None:
-        sys.exit('usage: ' + __doc__.split('\n\n')[1].strip())
-    with open(recording, 'rb') as f:
-        samples = [float(v) for v in s16le(f.read())]
-    found = find_cues(samples, [Cue('R', cue_paths['--release']), Cue('B', cue_paths['--bounce'])])
+    parser = argparse.ArgumentParser(description=__doc__.split('\n\n')[0])
+    parser.add_argument('recording')
+    parser.add_argument('--bounce', default=os.path.join(assets, 'bounce.wav'))
+    parser.add_argument('--release', default=os.path.join(assets, 'release.wav'))
+    parser.add_argument('--details', action='store_true')
+    parser.add_argument('--judge', nargs=2, metavar=('DRIVER_OUT', 'DRIVER_ERR'))
+    args = parser.parse_args()
+    with open(args.recording, 'rb') as f:
+        recording = [float(v) for v in s16le(f.read())]
+    found = find_cues(recording, [Cue('R', args.release), Cue('B', args.bounce)])
     print(' '.join(cue.letter for _, _, cue in found))
-    if not (details or judged):
+    if not (args.details or args.judge):
         return 0
-    cues = describe(samples, found)
+    cues = describe(recording, found)
     for cue in cues:
         print(f'{cue["letter"]} at_ms={cue["at"]:.1f} played_ms={cue["played"]:.1f} full_ms={cue["full"]:.1f} '
               f'match={cue["match"]:.3f} end={cue["end"]} glitches={cue["glitches"]}')
-    failures = judge(cues, *(open(path).read() for path in judged)) if judged else []
+    failures = judge(cues, *(open(path).read() for path in args.judge)) if args.judge else []
     for failure in failures:
         print('FAIL:', failure)
     return 1 if failures else 0
 
 
 if __name__ == '__main__':
-    sys.exit(main(sys.argv[1:]))
+    sys.exit(main())
