@@ -1,12 +1,10 @@
 #!/usr/bin/env bash
-# Plays the cues of the program's startup drop through a private sound server
-# and checks the recording: one release cue, then ten bounce cues, in order;
-# each starts at once, sounds whole unless the next one cuts it, and a cut cue
-# ends where the next begins. Also checks that the player never holds up the
-# caller and leaves the process without wake-ups once the cues are over; that
-# all cues go over one connection and one stream, which the mixer shows under
-# the program's desktop names and gives a volume set for it back at the next
-# start; and that cues play again once a server that went away is back.
+# Plays the startup drop's cues through a private sound server and judges the
+# recording (count_cues.py --judge): the cues in order, each at once and whole
+# unless the next cuts it, the caller never held up, no wake-ups once idle.
+# Also: one connection and one stream, listed under the program's desktop
+# names, with a volume set for it back at the next start; and cues play again
+# once a server that went away is back.
 #
 #   cue_recording_test.sh CUE_PLAYER_DRIVER pulseaudio|pipewire
 set -euo pipefail
