@@ -227,10 +227,7 @@ def judge(cues, driver_out, driver_err):
     for a CPU around it (rq_wait_ms), and go unheard only if that kept the
     player from taking it before the next replaced it."""
     failures = []
-
-    def check(condition, message):
-        if not condition:
-            failures.append(message)
+    check = lambda ok, message: ok or failures.append(message)  # noqa: E731
 
     # A call's own time is what it took less what the caller waited for a CPU.
     plays = [dict(id=int(m[1]), at=float(m[2]), took=float(m[3]) - float(m[6]), recorded=int(m[4]) * 1000 / RATE, waited=float(m[5]))
@@ -304,8 +301,7 @@ def main():
     parser.add_argument('--details', action='store_true')
     parser.add_argument('--judge', nargs=2, metavar=('DRIVER_OUT', 'DRIVER_ERR'))
     args = parser.parse_args()
-    with open(args.recording, 'rb') as f:
-        recording = [float(v) for v in s16le(f.read())]
+    recording = [float(v) for v in s16le(open(args.recording, 'rb').read())]
     found = find_cues(recording, [Cue('R', args.release), Cue('B', args.bounce)])
     print(' '.join(cue.letter for _, _, cue in found))
     if not (args.details or args.judge):
