@@ -8,10 +8,9 @@
 #include <string>
 #include <vector>
 
-using zorbel::sound::WavImage;
-
 namespace {
 
+using zorbel::sound::WavImage;
 using Bytes = std::vector<std::uint8_t>;
 
 void putLe(Bytes &out, std::uint32_t value, int bytes)
@@ -64,14 +63,12 @@ Bytes edited(Bytes image, void (*edit)(Bytes &))
     return image;
 }
 
+// What parse() gives; no channels: nothing to play. The offset is of the first sample in the image.
 struct Case {
     const char *name;
     Bytes image;
-    // What parse() gives; no channels: nothing to play.
-    int channels = 0;
-    int bits = 0;
-    std::size_t offset = 0; // of the first sample in the image
-    std::size_t size = 0;
+    int channels = 0, bits = 0;
+    std::size_t offset = 0, size = 0;
     long long durationUs = 0;
 };
 
