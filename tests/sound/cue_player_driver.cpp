@@ -1,13 +1,11 @@
-// Plays the embedded cues through modDichiarazioniComuni, as the program does,
-// and prints what the sound tests check:
+// Plays the embedded cues through modDichiarazioniComuni, as the program does:
 //
 //   cue_player_driver play 103@0,102@350,...|startup|- [--rec-file RAW] [--idle-check MS] [--watch PID]...
 //
-// plays each cue at its ms on the schedule (or on the startup drop's), or
-// each id read from stdin at once ("-"); prints a "play" line per cue (when it
-// was asked for, how long the call took, how far the recording had got, how
-// long this process's threads and those watched, the sound server's, had
-// waited for a CPU so far), then "after", "idle" and "exit" lines.
+// each at its ms (or on the startup drop's schedule), or each id read from
+// stdin at once ("-"). Prints a "play" line per cue (when asked for, how long
+// the call took, how far the recording had got, how long this process's and
+// the watched (server's) threads had waited for a CPU), then "after", "idle", "exit".
 
 #include "moddichiarazionicomuni.h"
 #include "pulsesound.h"
