@@ -1,46 +1,29 @@
-# A private headless sound server with a null sink, and a recording of what
-# it plays: PulseAudio, or PipeWire with pipewire-pulse (what Debian's GNOME
-# runs); clients reach either through libpulse. Source this file, then:
-#
-#   pulse_start [pulseaudio|pipewire]  # exports PULSE_SERVER and friends
-#   pulse_record_start rec.raw         # s16le, mono, 44100 Hz
-#   ... run the program ...
-#   pulse_record_stop
-#
-# pulse_freeze/pulse_thaw stop and resume the server's process (its socket
-# stays); pulse_server_stop [SIGNAL]/pulse_server_start end it and start it
-# again on the same socket with the state it saved: both keep stream volumes
-# by the stream's properties, as on a desktop. Every process is stopped by its
-# PID, everything the servers keep lives under the test's $work (frame.sh),
-# and every pactl call has a limit, so a stuck server fails the step that
-# asked it rather than hanging the test.
+# A private headless sound server with a null sink, PulseAudio or PipeWire
+# with pipewire-pulse (what Debian's GNOME runs), and recordings of it:
+#   pulse_start [pulseaudio|pipewire]         exports PULSE_SERVER and friends
+#   pulse_record_start REC / pulse_record_stop   REC: s16le, mono, 44100 Hz
+#   pulse_freeze / pulse_thaw                 stop and resume the server (its socket stays)
+#   pulse_server_stop [SIGNAL] / pulse_server_start   end it as a crash would, start it
+#                                             again with its saved state (stream volumes)
+# Processes end by their PID, the servers keep everything under $work
+# (frame.sh), and pactl calls have limits: a stuck server fails its step.
 
 source "$(dirname "${BASH_SOURCE[0]}")/frame.sh"
 
-PULSE_KIND=
-PULSE_DIR=
+PULSE_KIND= PULSE_DIR= PULSE_BUS= PULSE_BUS_PID= PULSE_KEEPALIVE_PID= PULSE_RECORD_PID=
 PULSE_PID=           # the process that serves the PulseAudio protocol
 PULSE_OTHER_PIDS=()  # PipeWire and WirePlumber under pipewire-pulse
-PULSE_BUS=           # the servers' session bus, theirs alone
-PULSE_BUS_PID=
-PULSE_KEEPALIVE_PID=
-PULSE_RECORD_PID=
 
 pulse_start() {
     on_exit pulse_stop
     PULSE_KIND=${1:-pulseaudio}
-    # One folder per start: a subshell may start a server beside this one's.
+    # One folder per start (a subshell may start a server beside this one's),
+    # HOME and the XDG folders in it too, or the servers write into the real ones.
     PULSE_DIR=$(mktemp -d "$work/pulse.XXXX") || return 1
     mkdir -m700 "$PULSE_DIR/run" "$PULSE_DIR/state" "$PULSE_DIR/home"
-    # The servers' HOME and the XDG folders point into the temp folder too, or
-    # the servers write into the real ones.
-    export XDG_RUNTIME_DIR=$PULSE_DIR/run
-    export XDG_STATE_HOME=$PULSE_DIR/state
-    export XDG_CONFIG_HOME=$PULSE_DIR/config
-    export PULSE_RUNTIME_PATH=$PULSE_DIR/run/pulse
-    export PULSE_STATE_PATH=$PULSE_DIR/state/pulse
-    export PULSE_SERVER=unix:$PULSE_DIR/run/pulse/native
-    export PULSE_COOKIE=$PULSE_DIR/state/cookie
+    export XDG_RUNTIME_DIR=$PULSE_DIR/run XDG_STATE_HOME=$PULSE_DIR/state XDG_CONFIG_HOME=$PULSE_DIR/config
+    export PULSE_RUNTIME_PATH=$PULSE_DIR/run/pulse PULSE_STATE_PATH=$PULSE_DIR/state/pulse
+    export PULSE_SERVER=unix:$PULSE_DIR/run/pulse/native PULSE_COOKIE=$PULSE_DIR/state/cookie
     case "$PULSE_KIND" in
     pulseaudio) ;;
     pipewire)
@@ -103,12 +86,11 @@ pulse_server_failed() {
     cat "$PULSE_DIR/server.log" >&2
 }
 
-# Records the null sink's monitor into $1 (raw s16le, mono, 44100 Hz) and
-# returns once samples are flowing: a fresh recording on PipeWire hands over
-# a first block and may then stall while its stream settles, so a cue played
-# at the first bytes could lose its beginning in the recording alone.
+# Records the null sink's monitor into $1 and returns once samples flow: on
+# PipeWire a fresh recording hands over a first block and may then stall
+# while its stream settles, losing the start of a cue played at once.
 pulse_record_start() {
-    local file=$1
+    local file=$1 first
     : >"$file"
     parec -d nullsink.monitor --raw --format=s16le --channels=1 --rate=44100 --latency-msec=10 >"$file" &
     PULSE_RECORD_PID=$!
@@ -120,9 +102,8 @@ pulse_record_start() {
         }
     fi
     wait_until 10 pulse_recorded "$file" 1 || { echo "pulse.sh: the recording stays empty" >&2 && return 1; }
-    local first
     first=$(stat -c %s "$file")
-    # A quarter of a second more than that first block, as 16-bit samples.
+    # A quarter of a second more than that first block.
     wait_until 10 pulse_recorded "$file" $((first + 22050)) ||
         { echo "pulse.sh: the recording does not go on after its first $first bytes" >&2 && return 1; }
 }
@@ -132,27 +113,22 @@ pulse_recorded() { [ "$(stat -c %s "$1" 2>/dev/null || echo 0)" -ge "$2" ]; }
 
 pulse_record_stop() { end_pid "$PULSE_RECORD_PID" && PULSE_RECORD_PID=; }
 
-# A frozen server: its socket still accepts connections, nothing answers.
 pulse_freeze() { kill -STOP "$PULSE_PID"; }
 pulse_thaw() { kill -CONT "$PULSE_PID"; }
 
-# Ends the server as a crash would, leaving its socket file and saved state;
-# $1 names the signal its main process gets first (KILL), TERM otherwise.
+# Leaves the socket file and the saved state; $1 is the signal the main
+# process gets first (KILL, say).
 pulse_server_stop() {
     # Runs from EXIT traps too: nothing here may end a `set -e` script early.
-    local -
+    local - pid
     set +e
     [ -n "${1:-}" ] && [ -n "$PULSE_PID" ] && kill -"$1" "$PULSE_PID" 2>/dev/null
     pulse_record_stop
-    end_pid "$PULSE_KEEPALIVE_PID"
-    PULSE_KEEPALIVE_PID=
-    local pid
-    for pid in "$PULSE_PID" "${PULSE_OTHER_PIDS[@]}"; do
-        kill -CONT "$pid" 2>/dev/null || true
+    for pid in "$PULSE_KEEPALIVE_PID" "$PULSE_PID" "${PULSE_OTHER_PIDS[@]}"; do
+        kill -CONT "$pid" 2>/dev/null
         end_pid "$pid"
     done
-    PULSE_PID=
-    PULSE_OTHER_PIDS=()
+    PULSE_KEEPALIVE_PID= PULSE_PID= PULSE_OTHER_PIDS=()
 }
 
 # Stops everything pulse_start and pulse_record_start began; safe to call twice.
@@ -161,10 +137,6 @@ pulse_stop() {
     set +e
     pulse_server_stop
     end_pid "$PULSE_BUS_PID"
-    PULSE_BUS_PID=
-    PULSE_BUS=
-    if [ -n "$PULSE_DIR" ]; then
-        rm -rf "$PULSE_DIR"
-        PULSE_DIR=
-    fi
+    [ -z "$PULSE_DIR" ] || rm -rf "$PULSE_DIR"
+    PULSE_BUS_PID= PULSE_BUS= PULSE_DIR=
 }

@@ -1,13 +1,11 @@
-// Plays the embedded cues through modDichiarazioniComuni, as the program does,
-// and prints what the sound tests check:
+// Plays the embedded cues through modDichiarazioniComuni, as the program does:
 //
 //   cue_player_driver play 103@0,102@350,...|startup|- [--rec-file RAW] [--idle-check MS] [--watch PID]...
 //
-// plays each cue at its ms on the schedule (or on the startup drop's), or
-// each id read from stdin at once ("-"); prints a "play" line per cue (when it was asked for, how long
-// the call took, how far the recording had got, how long this process's
-// threads and those watched, the sound server's, had waited for a CPU so
-// far), then "after", "idle" and "exit" lines.
+// each at its ms (or on the startup drop's schedule), or each id read from
+// stdin at once ("-"). Prints a "play" line per cue (when asked for, how long
+// the call took, how far the recording had got, how long this process's and
+// the watched (server's) threads had waited for a CPU), then "after", "idle", "exit".
 
 #include "moddichiarazionicomuni.h"
 #include "pulsesound.h"
@@ -33,8 +31,7 @@ namespace {
 using Clock = std::chrono::steady_clock;
 using Ms = std::chrono::duration<double, std::milli>;
 
-// The value of each task of process `pid` ("self" for this one) that `read`
-// takes from its file `name` under /proc, by task id.
+// What `read` takes from file `name` of each task of process `pid` ("self" for this one), by task id.
 template<typename Read>
 std::map<std::string, long long> perTask(const std::string &pid, const char *name, Read read)
 {
@@ -53,13 +50,6 @@ long long waitedNs(std::istream &schedstat)
     return schedstat >> running >> waiting ? waiting : 0;
 }
 
-// How long, in ms, this thread has waited for a CPU so far.
-double threadWait()
-{
-    std::ifstream schedstat("/proc/thread-self/schedstat");
-    return static_cast<double>(waitedNs(schedstat)) / 1e6;
-}
-
 // How long, in ms, the threads of the processes watched have waited for a
 // CPU so far: what tells a busy machine from a late player.
 double runQueueWait(const std::vector<std::string> &watched)
@@ -70,6 +60,13 @@ double runQueueWait(const std::vector<std::string> &watched)
             total += waited;
     }
     return static_cast<double>(total) / 1e6;
+}
+
+// How long, in ms, this thread has waited for a CPU so far.
+double threadWait()
+{
+    std::ifstream schedstat("/proc/thread-self/schedstat");
+    return static_cast<double>(waitedNs(schedstat)) / 1e6;
 }
 
 // How often each thread of this process was switched to, by thread id.
@@ -85,8 +82,33 @@ std::map<std::string, long long> contextSwitches()
     });
 }
 
-int play(const std::string &schedule, const char *recording, int idleCheckMs, const std::vector<std::string> &watched)
+// The program's startup drop: the release cue, then a bounce cue on each 10 ms
+// tick where the ball touches the floor. The last few come closer together
+// than a bounce cue lasts.
+constexpr const char *startupDrop
+    = "103@0,102@350,102@870,102@1280,102@1590,102@1820,102@1990,102@2120,102@2210,102@2280,102@2330";
+
+} // namespace
+
+int main(int argc, char **argv)
 {
+    if (argc < 3 || std::strcmp(argv[1], "play") != 0) {
+        std::fprintf(stderr, "usage: %s play ID@MS,...|startup|- [--rec-file RAW] [--idle-check MS] [--watch PID]...\n", argv[0]);
+        return 2;
+    }
+    const char *recording = nullptr;
+    int idleCheckMs = 0;
+    std::vector<std::string> watched { "self" };
+    for (int i = 3; i + 1 < argc; i += 2) {
+        if (std::strcmp(argv[i], "--rec-file") == 0)
+            recording = argv[i + 1];
+        else if (std::strcmp(argv[i], "--idle-check") == 0)
+            idleCheckMs = std::atoi(argv[i + 1]);
+        else if (std::strcmp(argv[i], "--watch") == 0)
+            watched.push_back(argv[i + 1]);
+    }
+    const std::string schedule = std::strcmp(argv[2], "startup") == 0 ? startupDrop : argv[2];
+
     auto sounds = std::make_unique<zorbel::sound::modDichiarazioniComuni>(std::make_unique<zorbel::sound::PulseSound>());
     const Clock::time_point start = Clock::now();
     const auto playNow = [&](int id) {
@@ -134,33 +156,4 @@ int play(const std::string &schedule, const char *recording, int idleCheckMs, co
     const Clock::time_point closing = Clock::now();
     sounds.reset();
     std::printf("exit player closed in %.1f ms\n", Ms(Clock::now() - closing).count());
-    return 0;
-}
-
-// The program's startup drop: the release cue, then a bounce cue on each 10 ms
-// tick where the ball touches the floor. The last few come closer together
-// than a bounce cue lasts.
-constexpr const char *startupDrop
-    = "103@0,102@350,102@870,102@1280,102@1590,102@1820,102@1990,102@2120,102@2210,102@2280,102@2330";
-
-} // namespace
-
-int main(int argc, char **argv)
-{
-    if (argc < 3 || std::strcmp(argv[1], "play") != 0) {
-        std::fprintf(stderr, "usage: %s play ID@MS,...|startup|- [--rec-file RAW] [--idle-check MS] [--watch PID]...\n", argv[0]);
-        return 2;
-    }
-    const char *recording = nullptr;
-    int idleCheckMs = 0;
-    std::vector<std::string> watched { "self" };
-    for (int i = 3; i + 1 < argc; i += 2) {
-        if (std::strcmp(argv[i], "--rec-file") == 0)
-            recording = argv[i + 1];
-        else if (std::strcmp(argv[i], "--idle-check") == 0)
-            idleCheckMs = std::atoi(argv[i + 1]);
-        else if (std::strcmp(argv[i], "--watch") == 0)
-            watched.push_back(argv[i + 1]);
-    }
-    return play(std::strcmp(argv[2], "startup") == 0 ? startupDrop : argv[2], recording, idleCheckMs, watched);
 }

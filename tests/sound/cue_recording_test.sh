@@ -1,19 +1,15 @@
 #!/usr/bin/env bash
-# Plays the cues of the program's startup drop through a private sound server
-# and checks the recording: one release cue, then ten bounce cues, in order;
-# each starts at once, sounds whole unless the next one cuts it, and a cut cue
-# ends where the next begins. Also checks that the player never holds up the
-# caller and leaves the process without wake-ups once the cues are over; that
-# all cues go over one connection and one stream, which the mixer shows under
-# the program's desktop names and gives a volume set for it back at the next
-# start; and that cues play again once a server that went away is back.
+# Plays the startup drop's cues through a private sound server and judges the
+# recording (count_cues.py --judge): the cues in order, each at once and whole
+# unless the next cuts it, the caller never held up, no wake-ups once idle.
+# Also: one connection and one stream, listed under the program's desktop
+# names, with a volume set for it back at the next start; and cues play again
+# once a server that went away is back.
 #
 #   cue_recording_test.sh CUE_PLAYER_DRIVER pulseaudio|pipewire
 set -euo pipefail
 
-driver=$1
-server=$2
-here=$(cd "$(dirname "$0")" && pwd)
+driver=$1 server=$2 here=$(cd "$(dirname "$0")" && pwd)
 source "$here/../lib/frame.sh"
 source "$here/../lib/pulse.sh"
 
@@ -21,13 +17,9 @@ source "$here/../lib/pulse.sh"
 heard() { python3 "$here/count_cues.py" "$1" | head -n1; }
 
 pulse_start "$server"
-
 pulse_record_start "$work/recording.raw"
-status=0
-watch=()
-for pid in "$PULSE_PID" "${PULSE_OTHER_PIDS[@]}"; do
-    watch+=(--watch "$pid")
-done
+status=0 watch=()
+for pid in "$PULSE_PID" "${PULSE_OTHER_PIDS[@]}"; do watch+=(--watch "$pid"); done
 timeout 60 "$driver" play startup --rec-file "$work/recording.raw" --idle-check 2000 "${watch[@]}" \
     >"$work/driver.out" 2>"$work/driver.err" || status=$?
 pulse_record_stop
@@ -47,11 +39,10 @@ echo "bounce cues first, asked $apart ms apart: $bounce_first"
 [ "$apart" -ge 8 ] || [ "$bounce_first" != B ] || bounce_first="B B"
 check "two bounce cues as the first cues were heard as \"$bounce_first\"" [ "$bounce_first" = "B B" ]
 
-# The driver as a program that plays each cue written to it ($run names the
-# run). A keeper holds the pipe open, for reading and writing so that opening
-# it never waits, from before the driver reads it until driver_end: the driver
-# never sees the pipe's end between two cues, and a cue written after the
-# driver is gone cannot wait for a reader.
+# The driver playing each cue written to it ($run names the run). A keeper
+# holds the pipe open for reading and writing until driver_end, so opening it
+# never waits, the driver never sees its end between cues, and a cue written
+# after the driver is gone cannot wait for a reader.
 driver_start() {
     fifo=$work/cues.$run
     mkfifo "$fifo"
@@ -63,9 +54,7 @@ driver_start() {
     driver_pid=$!
     on_exit end_pid "$driver_pid"
 }
-keeper_holds_pipe() {
-    [ "$(readlink "/proc/$keeper/fd/3")" = "$fifo" ]
-}
+keeper_holds_pipe() { [ "$(readlink "/proc/$keeper/fd/3")" = "$fifo" ]; }
 cue() {
     timeout 5 bash -c 'echo "$1" >"$2"' cue "$1" "$fifo" || fail "$run: cue $1 not written into the driver's pipe in 5 s"
 }
@@ -89,9 +78,7 @@ for item in json.load(sys.stdin):
         print(item["index"], volume, *(p.get(key) for key in ("application.name", "application.id", "application.icon_name", "media.role")))
 ' "$driver_pid"
 }
-stream_listed() {
-    [ -n "$(driver_listed sink-inputs)" ]
-}
+stream_listed() { [ -n "$(driver_listed sink-inputs)" ]; }
 
 # The server goes away with the stream playing and comes back on the same
 # socket: the cue without it stays silent, the next ones play.
@@ -123,9 +110,8 @@ echo "after the server came back ($reconnected_ms ms to reconnect): $after_resta
 check "after the server came back, heard \"$after_restart\", not R B B" [ "$after_restart" = "R B B" ]
 check "more than one warning line" [ "$(wc -l <"$work/$run.err")" -le 1 ]
 
-# One connection and one stream for all the cues; the mixer shows it under
-# the program's desktop names and keeps a volume set for it by them, for the
-# next start.
+# One connection and one stream for all the cues, which the mixer shows
+# under the program's desktop names and keeps a volume set for, for the next start.
 for run in volume-set volume-restored; do
     driver_start
     cue 102

@@ -10,11 +10,9 @@
 #include <sstream>
 #include <string>
 
-// The schedules driven as the players drive them. CueSchedule (the sound
-// server's stream): a cue asked for tries to start, the output's becoming
-// ready starts what waits, and the follow timer fires at followAt().
-// ClockedSchedule (a browser's audio context): each cue is given a start on
-// the output's clock, or waits while the output wakes.
+// The schedules driven as the players drive them: CueSchedule (a sound
+// server's stream) and ClockedSchedule (a browser's audio context). Each run
+// reads events and gives "ID@MS ..." for when each cue that played started.
 namespace {
 
 using namespace std::chrono_literals;
@@ -27,30 +25,27 @@ struct Cue {
     TimePoint asked;
 };
 
-struct Case {
-    std::string (*run)(const char *events); // stream() or clocked()
-    const char *name;
-    // For stream(): "ID@MS" asks for a cue; "ready@MS", "lost@MS" (the stream went),
-    // "gone@MS" (the whole connection went), "clear@MS" (a silencing cue),
-    // "stuck@MS" (the server stopped answering).
-    const char *events;
-    const char *plays; // "ID@MS ...", when each cue that played started
-};
+std::string &played(std::string &plays, int id, long long ms)
+{
+    return plays += (plays.empty() ? "" : " ") + std::to_string(id) + "@" + std::to_string(ms);
+}
 
+// "ID@MS" asks for a cue; "ready@MS", "lost@MS" (the stream went), "gone@MS"
+// (the whole connection went), "clear@MS" (a silencing cue), "stuck@MS" (the
+// server stopped answering). A cue asked for tries to start, the output's
+// becoming ready starts what waits, and the follow timer fires at followAt().
 std::string stream(const char *events)
 {
     const TimePoint zero {};
     CueSchedule<Cue> schedule;
-    bool ready = false;
-    bool stuck = false;
+    bool ready = false, stuck = false;
     TimePoint clock = zero; // the time of the last event
     std::string plays;
     const auto start = [&](TimePoint now) {
         if (!ready || !schedule.waiting())
             return;
         if (const auto cue = schedule.take(now, stuck))
-            plays += (plays.empty() ? "" : " ") + std::to_string(cue->id) + "@"
-                + std::to_string((now - zero) / 1ms);
+            played(plays, cue->id, (now - zero) / 1ms);
     };
     // Fires the follow timer up to `until`, as the event loop would.
     const auto followUntil = [&](TimePoint until) {
@@ -67,8 +62,8 @@ std::string stream(const char *events)
         const TimePoint now = zero + std::chrono::milliseconds(std::stoi(event.substr(at + 1)));
         followUntil(now);
         clock = now;
-        if (what == "ready") {
-            ready = true;
+        if (what == "ready" || what == "stuck") {
+            (what == "ready" ? ready : stuck) = true;
         } else if (what == "lost" || what == "gone") {
             ready = false;
             schedule.outputLost();
@@ -76,8 +71,6 @@ std::string stream(const char *events)
                 schedule.restart();
         } else if (what == "clear") {
             schedule.clear();
-        } else if (what == "stuck") {
-            stuck = true;
         } else {
             schedule.ask({ std::stoi(what), now });
         }
@@ -87,10 +80,9 @@ std::string stream(const char *events)
     return plays;
 }
 
-// Events: "ID@MS/CLOCK" asks for a cue at MS with the output's clock at
-// CLOCK ms, "rest@MS" rests the output, "woke@MS/CLOCK" and "failed@MS" end
-// its waking. Plays: "ID@CLOCK", the start on the output's clock. Each cue
-// sounds 100 ms, unless the next cuts it.
+// "ID@MS/CLOCK" asks for a cue at MS with the output's clock at CLOCK ms,
+// "rest@MS" rests the output, "woke@MS/CLOCK" and "failed@MS" end its waking.
+// A start is on the output's clock; each cue sounds 100 ms unless cut.
 std::string clocked(const char *events)
 {
     ClockedSchedule<Cue> schedule;
@@ -103,12 +95,11 @@ std::string clocked(const char *events)
         const Seconds at = schedule.startAt(cue.asked, clock, cutting);
         schedule.started(cue.asked, at);
         lastStart = at;
-        plays += (plays.empty() ? "" : " ") + std::to_string(cue.id) + "@" + std::to_string(std::lround(at / 1ms));
+        played(plays, cue.id, std::lround(at / 1ms));
     };
     std::istringstream in(events);
     for (std::string event; in >> event;) {
-        int ms = 0;
-        int clockMs = 0;
+        int ms = 0, clockMs = 0;
         const std::string what = event.substr(0, event.find('@'));
         std::sscanf(event.c_str() + what.size(), "@%d/%d", &ms, &clockMs);
         clock = std::chrono::milliseconds(clockMs);
@@ -127,6 +118,11 @@ std::string clocked(const char *events)
     }
     return plays;
 }
+
+struct Case {
+    std::string (*run)(const char *events); // stream() or clocked()
+    const char *name, *events, *plays;
+};
 
 void PrintTo(const Case &c, std::ostream *out) { *out << c.name; }
 

@@ -11,9 +11,7 @@
 #       the server frozen before the first cue, then freezing during it
 set -euo pipefail
 
-driver=$1
-server=$2
-here=$(cd "$(dirname "$0")" && pwd)
+driver=$1 server=$2 here=$(cd "$(dirname "$0")" && pwd)
 source "$here/../lib/frame.sh"
 source "$here/../lib/pulse.sh"
 
@@ -47,10 +45,7 @@ if [ "$server" != none ]; then
     pulse_stop
 
     pulse_start "$server"
-    (
-        sleep 0.3
-        pulse_freeze
-    ) &
+    (sleep 0.3 && pulse_freeze) &
     freezer=$!
     on_exit end_pid "$freezer"
     run_driver "freezing during the first cue" 1000
@@ -66,11 +61,10 @@ run_driver "no sound server" 50 "${no_server[@]}"
 # libpulse hidden in a mount namespace of the driver's own: an empty file
 # where the dynamic loader finds it.
 library=$(readlink -f "$(ldconfig -p | awk '$1 == "libpulse.so.0" { print $NF; exit }')")
-if ! unshare --map-root-user --mount true 2>/dev/null; then
+unshare --map-root-user --mount true 2>/dev/null || {
     echo "SKIP (no libpulse): this system allows no private mount namespace"
-    [ "$FRAME_FAILED" = 1 ] || exit 77
-    exit 1
-fi
+    exit $((FRAME_FAILED ? 1 : 77))
+}
 run_driver "no libpulse" 50 "${no_server[@]}" \
     unshare --map-root-user --mount sh -c 'mount --bind /dev/null "$0" && exec "$@"' "$library"
 check "no libpulse: no line naming libpulse" grep -q '^Zorbel: no sound: libpulse cannot be loaded' "$work/err"

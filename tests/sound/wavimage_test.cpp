@@ -8,10 +8,9 @@
 #include <string>
 #include <vector>
 
-using zorbel::sound::WavImage;
-
 namespace {
 
+using zorbel::sound::WavImage;
 using Bytes = std::vector<std::uint8_t>;
 
 void putLe(Bytes &out, std::uint32_t value, int bytes)
@@ -33,16 +32,13 @@ Bytes chunk(const std::string &tag, const Bytes &body, std::optional<std::uint32
 Bytes fmt(std::uint16_t formatTag, std::uint16_t channels, std::uint32_t rate, std::uint16_t bits)
 {
     Bytes body;
-    putLe(body, formatTag, 2);
-    putLe(body, channels, 2);
-    putLe(body, rate, 4);
-    putLe(body, rate * channels * bits / 8, 4);
-    putLe(body, channels * bits / 8, 2);
-    putLe(body, bits, 2);
+    for (const auto &[value, bytes] : { std::pair<std::uint32_t, int> { formatTag, 2 }, { channels, 2 }, { rate, 4 },
+                                       { rate * channels * bits / 8, 4 }, { channels * bits / 8, 2 }, { bits, 2 } })
+        putLe(body, value, bytes);
     return chunk("fmt ", body);
 }
 
-Bytes pcm8(std::uint32_t rate = 11025) { return fmt(1, 1, rate, 8); }
+Bytes pcm8() { return fmt(1, 1, 11025, 8); }
 
 Bytes data(std::size_t size) { return chunk("data", Bytes(size, 0x80)); }
 
@@ -61,21 +57,18 @@ Bytes riff(const std::vector<Bytes> &chunks, std::optional<std::uint32_t> claime
 const Bytes bounceCue = riff({pcm8(), data(1086), list()});
 const Bytes releaseCue = riff({pcm8(), data(3080)});
 
-template<typename Edit>
-Bytes edited(Bytes image, Edit edit)
+Bytes edited(Bytes image, void (*edit)(Bytes &))
 {
     edit(image);
     return image;
 }
 
+// What parse() gives; no channels: nothing to play. The offset is of the first sample in the image.
 struct Case {
     const char *name;
     Bytes image;
-    // What parse() gives; no channels: nothing to play.
-    int channels = 0;
-    int bits = 0;
-    std::size_t offset = 0; // of the first sample in the image
-    std::size_t size = 0;
+    int channels = 0, bits = 0;
+    std::size_t offset = 0, size = 0;
     long long durationUs = 0;
 };
 
