@@ -28,9 +28,7 @@ class Stamp(http.server.BaseHTTPRequestHandler):
     def do_POST(self):
         query = self.rfile.read(int(self.headers["Content-Length"]))
         reply = subprocess.run(sys.argv[1:], input=query, capture_output=True, check=True).stdout
-        self.send_response(200), self.send_header("Content-Type", "application/timestamp-reply")
-        self.send_header("Content-Length", str(len(reply))), self.end_headers()
-        self.wfile.write(reply)
+        self.wfile.write(b"HTTP/1.0 200 OK\r\nContent-Type: application/timestamp-reply\r\nContent-Length: %d\r\n\r\n" % len(reply) + reply)
 server = http.server.HTTPServer(("127.0.0.1", 0), Stamp)
 print(server.server_port, flush=True), server.serve_forever()
 ' openssl ts -reply -config "$ca/tsa.cnf" -section tsa -signer "$ca/timeStamping.pem" -inkey "$ca/timeStamping.key" \
