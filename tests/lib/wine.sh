@@ -51,7 +51,6 @@ wine_launcher() {
     printf '#!/bin/sh\nexec wine %q "$@"\n' "$1" >"$launcher" && chmod +x "$launcher" && echo "$launcher"
 }
 
-# Ends what runs in the prefix, and removes it.
 wine_stop() {
     [ -d "$work/wine" ] || return 0
     WINEPREFIX=$work/wine wineserver --kill 2>/dev/null

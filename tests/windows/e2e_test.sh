@@ -62,8 +62,7 @@ for round in TERM:0.00 KILL:0.30 TERM:0.60 KILL:0.90 STOP:0.10 STOP:0.50 STOP:0.
     IFS=: read -r fault delay <<<"$round"
     what="SIG$fault $delay s after the first bounce"
     WINEDEBUG=+seh zorbel_start "$zorbel" "$work/stderr"
-    # On a busy machine a title search may take longer than a bounce.
-    wait_until 20 mid_drop || fail "$what: the startup drop did not bounce within 20 s (title '$(zorbel_title)')"
+    wait_until 20 mid_drop || fail "$what: the startup drop did not bounce within 20 s (title '$(zorbel_title)')" # busy, a title search may take longer than a bounce
     sleep "$delay"
     case $fault in
     STOP) pulse_freeze ;;
@@ -73,8 +72,7 @@ for round in TERM:0.00 KILL:0.30 TERM:0.60 KILL:0.90 STOP:0.10 STOP:0.50 STOP:0.
     if [ "$round" = STOP:1.20 ]; then
         pulse_thaw
         pulse_record_start "$work/rec.raw"
-        # A click on the resting ball lets it go from the floor: a bounce.
-        xdotool mousemove --window "$ZORBEL_WINDOW" 439 391 click 1
+        xdotool mousemove --window "$ZORBEL_WINDOW" 439 391 click 1 # lets the resting ball go: a bounce
         wait_until 2 heard_a_cue || fail "$what: no cue heard within 2 s once the server was back"
         pulse_record_stop
     fi

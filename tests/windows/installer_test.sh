@@ -115,8 +115,7 @@ files_state() {
 }
 state() { files_state && keys "HKLM\\$key" "HKCU\\$key" 'HKLM\Software\Zorbel'; }
 state_is() { state 2>/dev/null | cmp -s - "$1"; } # the remover may be deleting meanwhile
-# The file name in this prefix of a Windows path.
-unix_path() { local drive=${1:0:1} rest=${1:3}; echo "$WINEPREFIX/dosdevices/${drive,,}:/${rest//\\//}"; }
+unix_path() { local drive=${1:0:1} rest=${1:3}; echo "$WINEPREFIX/dosdevices/${drive,,}:/${rest//\\//}"; } # of a Windows path
 
 # Each mode's registry root, the other one's, and its Start-menu folder.
 declare -A roots=([AllUsers]="HKLM HKCU ProgramData" [CurrentUser]="HKCU HKLM users/$(id -un)/AppData/Roaming")
@@ -145,8 +144,7 @@ install_round() {
     line=$(value QuietUninstallString)
     [ -z "$plain" ] || line="\"$location\\Uninstall.exe\" /S"
     command_lines "$line" || fail "$what: the uninstaller ($line) ended with status $?"
-    # Its remover ends after the uninstaller.
-    wait_until 20 state_is "$work/empty" || state | diff "$work/empty" - >&2 || fail "$what: uninstalling ($line) left the above behind"
+    wait_until 20 state_is "$work/empty" || state | diff "$work/empty" - >&2 || fail "$what: uninstalling ($line) left the above behind" # its remover ends later
     echo "$what${run:+, run}${plain:+, uninstalled plainly}: $((SECONDS - start)) s"
 }
 # With the program in FOLDER running, after command line PREPARE, each further one fails, changing nothing.
