@@ -1,24 +1,17 @@
-# Windows programs under Wine, in a prefix of the test's own in $work. Source
-# this file, then:
-#
+# Windows programs under Wine, in a prefix of the test's own in $work. Source this file, then
 #   wine_prefix                # exports WINEPREFIX, WINEDEBUG and WINEDLLOVERRIDES
 #   wine PROGRAM.exe ARGS...   # runs it to the end; its exit status
 #   wine_launcher PROGRAM.exe  # prints a command that starts it, for window.sh's zorbel_start
-#
-# Or run it, `bash wine.sh PROGRAM.exe ARGS...`: the cross build's emulator.
-# wineboot takes 28 s to make a prefix on a busy machine, a copy 0.1 s: the
-# first test makes a template in the temp folder (or $ZORBEL_WINE_TEMPLATE),
-# each test a hard-linked copy with a wineserver of its own. Wine uses the
-# DISPLAY and PULSE_SERVER exported.
+# or run it, `bash wine.sh PROGRAM.exe ARGS...`: the cross build's emulator. Making a prefix takes
+# wineboot 28 s on a busy machine, a copy 0.1 s: the first test makes a template in the temp folder
+# (or $ZORBEL_WINE_TEMPLATE), each test a hard-linked copy with a wineserver of its own.
 set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/frame.sh"
 
-# No Mono or Gecko (nothing asks for them), and no menu builder: it would
-# write menus and icons into the real home for a prefix that soon is gone.
+# No Mono or Gecko (nothing asks for them), nor menus and icons in the real home for a passing prefix.
 WINE_DLL_OVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 
-# Debian's Wine keeps a prefix's server socket in a temp folder that the
-# prefix names, under the prefix's device and inode; nothing removes it.
+# Debian's Wine leaves a prefix's server socket in a temp folder named by the prefix's device and inode.
 wine_forget_server() {
     [ -f "$1/wineserver" ] &&
         rm -rf "${TMPDIR:-/tmp}/$(cat "$1/wineserver")/server-$(stat -c %D "$1")-$(printf %x "$(stat -c %i "$1")")"
@@ -43,8 +36,7 @@ wine_template() {
     ) 9>"$template.lock" && echo "$template"
 }
 
-# The registry is rewritten while Wine runs, so it is copied; the rest
-# (mostly system DLLs, 700 MB) is only read or replaced, so it is linked.
+# The registry is rewritten as Wine runs, so copied; the rest (700 MB) only read or replaced, so linked.
 wine_prefix() {
     on_exit wine_stop
     local template
@@ -53,14 +45,12 @@ wine_prefix() {
     export WINEPREFIX=$work/wine WINEDEBUG=-all WINEDLLOVERRIDES=$WINE_DLL_OVERRIDES
 }
 
-# The command runs the program in this process (exec), so the PID the caller
-# sees is the program's own, and its window carries that PID.
+# Runs the program by exec, so the PID the caller sees, which its window carries, is the program's.
 wine_launcher() {
     local launcher=$work/launch-$(basename "$1" .exe)
     printf '#!/bin/sh\nexec wine %q "$@"\n' "$1" >"$launcher" && chmod +x "$launcher" && echo "$launcher"
 }
 
-# Ends what runs in the prefix, and removes it.
 wine_stop() {
     [ -d "$work/wine" ] || return 0
     WINEPREFIX=$work/wine wineserver --kill 2>/dev/null
@@ -69,7 +59,4 @@ wine_stop() {
     rm -rf "$work/wine"
 }
 
-if [ "${BASH_SOURCE[0]}" = "$0" ]; then
-    wine_prefix
-    wine "$@"
-fi
+[ "${BASH_SOURCE[0]}" != "$0" ] || { wine_prefix && wine "$@"; }

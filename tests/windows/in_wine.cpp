@@ -1,10 +1,9 @@
 // The Windows tests' steps that take a Windows program:
-//   in_wine lines    runs ZORBEL_COMMAND_LINE's lines as Windows runs an uninstall entry's: by
-//                    CreateProcess, no command interpreter acting on `&`, `%…%`, `^` or `!`; each
-//                    up to 2 minutes, ending with the last one's status (one Wine start for all)
-//   in_wine still N  sends Zorbel's held ball N of the moves Windows sends when a window moves
-//                    under a still pointer; prints the ball's place on the screen (device
-//                    pixels) before and after each, one "LEFT TOP" a line
+//   in_wine lines    runs ZORBEL_COMMAND_LINE's lines in turn by CreateProcess, as Windows runs an
+//                    uninstall entry's (no command interpreter acting on `&`, `%…%`, `^` or `!`),
+//                    each for up to 2 minutes, in one Wine start; the last one's status
+//   in_wine still N  sends Zorbel's held ball N of the moves Windows sends when a window moves under
+//                    a still pointer; prints the ball's place before and after each ("LEFT TOP")
 
 #include <windows.h>
 
@@ -44,8 +43,7 @@ static int stillMoves(HWND ball, int moves)
 {
     POINT pointer;
     RECT place;
-    // The pointer was carried off the ball; sent messages come before its
-    // queued moves, so the ball is left to catch up first.
+    // Sent messages come before the queued moves that carried the pointer: the ball catches up first.
     for (int wait = 0; !(GetCursorPos(&pointer) && GetWindowRect(ball, &place) && PtInRect(&place, pointer)); ++wait) {
         if (wait == 1000) {
             std::fprintf(stderr, "in_wine: the ball did not follow the pointer within 10 s\n");

@@ -1,10 +1,6 @@
 #!/usr/bin/python3
-"""Reads Zorbel.exe's resources, version record and imports back with pefile
-and compares them with what the program must carry.
-
-Usage: resources_test.py ZORBEL_EXE ASSETS_DIR COMPANY_NAME
-"""
-
+"""Zorbel.exe's resources, version record and imports, read back with pefile.
+Usage: resources_test.py ZORBEL_EXE ASSETS_DIR COMPANY_NAME"""
 import pathlib
 import struct
 import sys
@@ -16,7 +12,6 @@ ITALIAN = 0x0410
 # What Windows itself provides; anything else would have to ship beside the exe.
 SYSTEM_DLLS = {'kernel32.dll', 'user32.dll', 'gdi32.dll', 'msvcrt.dll', 'comctl32.dll', 'advapi32.dll',
                'shell32.dll', 'ole32.dll', 'winmm.dll', 'uxtheme.dll', 'dwmapi.dll', 'shcore.dll'}
-
 exe_path, assets, company = sys.argv[1:4]
 exe = pefile.PE(exe_path)
 failures = []
@@ -24,10 +19,6 @@ failures = []
 
 def check(condition, what):
     condition or failures.append(what)
-
-
-def asset(name):
-    return pathlib.Path(assets, name).read_bytes()
 
 
 # {(type, name): {language: bytes}}, types and names as ints or str.
@@ -47,17 +38,15 @@ def only(key, language=None):
     return next(iter(languages.values()), b'')
 
 
-# Icon group 1 holds one image, id 30001, the ball icon's; the icon and the
-# bitmap keep the file's pixels without its 22- or 14-byte header; the cursor
-# image starts with its hot spot; the sounds, in Italian, are the files every
-# platform embeds.
+# The icon and bitmap keep the file's pixels without its 22- or 14-byte header; the cursor image
+# starts with its hot spot; the sounds, in Italian, are the files every platform embeds.
 group = only((RT_GROUP_ICON, 1))
 count = struct.unpack_from('<H', group, 4)[0] if len(group) >= 6 else 0
 ids = [struct.unpack_from('<H', group, 6 + 14 * i + 12)[0] for i in range(count)]
 check(ids == [30001], f'icon group 1 holds images {ids}, expected [30001]')
 for key, language, name, header in (((RT_ICON, 30001), None, 'ball.ico', 22), ((RT_BITMAP, 1), None, 'ball.bmp', 14),
                                     (('CUSTOM', 102), ITALIAN, 'bounce.wav', 0), (('CUSTOM', 103), ITALIAN, 'release.wav', 0)):
-    check(only(key, language) == asset(name)[header:], f'resource {key} differs from assets/{name}')
+    check(only(key, language) == pathlib.Path(assets, name).read_bytes()[header:], f'resource {key} differs from assets/{name}')
 check((RT_GROUP_ICON, 2) in found, 'no close icon (icon group 2)')
 cursors = [data for (kind, _), languages in found.items() if kind == RT_CURSOR for data in languages.values()]
 check([struct.unpack_from('<HH', c) for c in cursors] == [(5, 0)], 'the hand cursor is missing or its hot spot is not (5, 0)')
@@ -65,7 +54,7 @@ manifest = only((RT_MANIFEST, 1)).decode('utf-8', 'replace')
 for needle in ('PerMonitorV2, PerMonitor', 'Microsoft.Windows.Common-Controls', 'supportedOS'):
     check(needle in manifest, f'the manifest lacks {needle!r}')
 
-# Version 1.0.0.0 of an application (VFT_APP) for 32-bit Windows (VOS__WINDOWS32).
+# Version 1.0.0.0 of an application (VFT_APP) for 32-bit Windows (VOS__WINDOWS32), in Italian.
 fixed = exe.VS_FIXEDFILEINFO[0]
 numbers = tuple(getattr(fixed, f) for f in ('FileVersionMS', 'FileVersionLS', 'ProductVersionMS', 'ProductVersionLS', 'FileType', 'FileOS'))
 check(numbers == (0x10000, 0, 0x10000, 0, 1, 4), f'the fixed version record holds {numbers}')
@@ -83,7 +72,6 @@ dlls = {entry.dll.decode().lower() for entry in exe.DIRECTORY_ENTRY_IMPORT}
 check(dlls <= SYSTEM_DLLS, f'imports DLLs Windows does not have: {sorted(dlls - SYSTEM_DLLS)}')
 aslr_and_dep = 0x0040 | 0x0100  # IMAGE_DLLCHARACTERISTICS_DYNAMIC_BASE | _NX_COMPAT
 check(exe.OPTIONAL_HEADER.DllCharacteristics & aslr_and_dep == aslr_and_dep, 'not marked for ASLR and DEP')
-
 print(*(f'FAIL: {failure}\n' for failure in failures), sep='', end='')
 print(f'{exe_path}: {len(found)} resources, imports {sorted(dlls)}')
 sys.exit(1 if failures else 0)
