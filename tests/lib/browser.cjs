@@ -34,8 +34,7 @@ async function open(site, { autoplay = false, touch = false, screen = null, behi
     const server = await serve(site);
     const url = `http://127.0.0.1:${server.address().port}/`;
     const browser = await chromium.launch({
-        executablePath: '/usr/bin/chromium',
-        timeout: 60000,
+        executablePath: '/usr/bin/chromium', timeout: 60000,
         // Playwright mutes every page unless told otherwise. On a busy machine the output's default buffer runs dry
         // and drops whole cues from the recording; a larger one holds them.
         ignoreDefaultArgs: ['--mute-audio'],

@@ -78,8 +78,7 @@ const hands = {
 
 // `hand` carries the ball resting at `from` (CSS px) to design Top `to` and lets it go still: it counts 1 to `count`, rests at `floor`.
 async function drop(zorbel, what, hand, { from = rest, to = 150, count = 10, floor = rest.top, scale = 1, ratio = 1 } = {}) {
-    const [x, y] = [from.left + 40 * scale, from.top + 37 * scale];
-    const held = y + (to - Math.round(floor)) * scale;
+    const [x, y] = [from.left + 40 * scale, from.top + 37 * scale], held = y + (to - Math.round(floor)) * scale;
     await hands[hand](zorbel, 0, [x, y]);
     const before = (await titles(zorbel)).length;
     for (let step = 1; step <= 5; ++step)
@@ -87,7 +86,7 @@ async function drop(zorbel, what, hand, { from = rest, to = 150, count = 10, flo
     await heldStill(zorbel);
     const [top, shows] = [await ballTop(zorbel), await label(zorbel)];
     check(top >= to * scale - 1 && top <= to * scale + 2 && shows === 'hidden',
-        `${what}: after the press the held ball is at Top ${top}, not ${to * scale}, and the instruction line ${shows}, not hidden`);
+        `${what}: after the press the held ball is at Top ${top} (wanted ${to * scale}), the instruction line ${shows} (wanted hidden)`);
     await hands[hand](zorbel, 2, [x, held]);
     if (count !== null) {
         await checkCount(zorbel, before, what, count);
@@ -271,7 +270,7 @@ const groups = {
         }
         await browser.sleep(500); // a navigation the buttons started would be under way
         check(zorbel.page.url() === zorbel.url && (await titles(zorbel)).length === had && await label(zorbel) === 'visible' && await ballTop(zorbel) === rest.top,
-            `the back and forward buttons took the tab to ${zorbel.page.url()}, loaded the page again, hid the line or moved the ball`);
+            `the back and forward buttons took the tab, loaded the page again, hid the line or moved the ball: at ${zorbel.page.url()}, Top ${await ballTop(zorbel)}`);
         for (const hand of ['mouse', 'finger', 'cancelled'])
             await drop(zorbel, `a drop by ${hand}`, hand);
         const thrown = await checkThrow(zorbel);
@@ -293,8 +292,7 @@ const groups = {
         await registered(zorbel, 'the service worker kept no copy of the site', 'active');
         await playedOut(zorbel, 'the first visit');
         // A new build, sealed as the build does with the files in its order: only the page differs, so another worker.
-        const worker = fs.readFileSync(path.join(site, 'sw.js'), 'utf8');
-        const files = JSON.parse(/^const files = (\[.*\]);$/m.exec(worker)[1]).filter(file => file !== './');
+        const files = JSON.parse(/^const files = (\[.*\]);$/m.exec(fs.readFileSync(path.join(site, 'sw.js'), 'utf8'))[1]).filter(file => file !== './');
         const page = path.join(site, 'index.html');
         fs.writeFileSync(page, fs.readFileSync(page, 'utf8').replace('</body>', '<!-- the next build -->\n</body>'));
         const web = path.join(__dirname, '..', '..', 'window', 'web');

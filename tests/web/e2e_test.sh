@@ -15,7 +15,7 @@ source "$here/../lib/pulse.sh"
 # past its end: the last cue has reached the recording.
 drive() {
     pulse_record_start "$work/$1.raw"
-    timeout -k 10 300 node "$here/e2e_test.cjs" "${2:-$site}" "$work" "$1" "$predict" || fail "in Chromium ($1): status $? (124: not ended in 300 s)"
+    timeout -k 10 300 node "$here/e2e_test.cjs" "${2:-$site}" "$work" "$1" "$predict" || fail "in Chromium ($1): status $? (124 if it did not end in 300 s)"
     wait_until 10 pulse_recorded "$work/$1.raw" $(($(stat -c %s "$work/$1.raw") + 17640)) || fail "the recording stopped after the $1 group"
     pulse_record_stop
 }
