@@ -1,6 +1,5 @@
 // The site in Debian's Chromium, driven through playwright-core (which downloads no browser), served from 127.0.0.1
-// by this process; the sound goes wherever PULSE_SERVER points. Nothing here waits without a limit, and what runs out
-// says what it waited for.
+// by this process; the sound goes wherever PULSE_SERVER points. Every wait has a limit and says what it waited for.
 'use strict';
 const fs = require('fs');
 const http = require('http');
@@ -25,22 +24,17 @@ function serve(site) {
         fs.readFile(file, (error, bytes) => error ? response.writeHead(404).end() :
             response.writeHead(200, { 'Content-Type': types[path.extname(file)] || 'application/octet-stream' }).end(bytes));
     });
-    return within(10, 'listening web server', new Promise((resolve, reject) => {
-        server.once('error', reject);
-        server.listen(0, '127.0.0.1', () => resolve(server));
-    }));
+    return within(10, 'listening web server', new Promise((resolve, reject) => server.once('error', reject).listen(0, '127.0.0.1', () => resolve(server))));
 }
 
-// Opens the site, by default at 608 x 428. autoplay: the page may play sound before any gesture. touch: it has a
-// touch screen beside the mouse. screen: { width, height, ratio } of a viewport of its own and its device pixel
-// ratio. behind: another page comes before it in the tab's history. before: a function run in the page before any of
-// its own script.
+// Opens the site, by default at 608 x 428. autoplay: sound may play before any gesture. touch: a touch screen beside
+// the mouse. screen: { width, height, ratio } of the viewport and its device pixel ratio. behind: another page before
+// it in the tab's history. before: a function run in the page before any of its own script.
 async function open(site, { autoplay = false, touch = false, screen = null, behind = false, before = null } = {}) {
     const server = await serve(site);
     const url = `http://127.0.0.1:${server.address().port}/`;
     const browser = await chromium.launch({
-        executablePath: '/usr/bin/chromium',
-        timeout: 60000,
+        executablePath: '/usr/bin/chromium', timeout: 60000,
         // Playwright mutes every page unless told otherwise. On a busy machine the output's default buffer runs dry
         // and drops whole cues from the recording; a larger one holds them.
         ignoreDefaultArgs: ['--mute-audio'],
@@ -65,18 +59,14 @@ async function open(site, { autoplay = false, touch = false, screen = null, behi
     await page.goto(url);
     return {
         page, url, errors,
-        // A command of Chromium's DevTools protocol to the page.
-        cdp: (method, params) => send(1, method, params),
-        // The title as the browser shows it: asking the page by running script in it counts as a user gesture in
-        // Chromium, which would wake its audio.
+        cdp: (method, params) => send(1, method, params), // a DevTools protocol command to the page
+        // The title as the browser shows it: running script in the page to ask counts as a gesture, waking its audio.
         async title() {
-            const { targetInfos } = await send(0, 'Target.getTargets');
-            return targetInfos.find(target => target.type === 'page')?.title ?? null;
+            return (await send(0, 'Target.getTargets')).targetInfos.find(target => target.type === 'page')?.title ?? null;
         },
         async waitTitle(want, seconds) {
             for (let now, until = Date.now() + seconds * 1000; (now = await this.title()) !== want; await sleep(50))
-                if (Date.now() > until)
-                    throw new Error(`the title is '${now}' after ${seconds} s, not '${want}'`);
+                check(Date.now() <= until, `the title is '${now}' after ${seconds} s, not '${want}'`);
         },
         // The network gone: the site answers no more, also on connections the browser keeps open.
         stopServer: () => server.close().closeAllConnections(),
@@ -84,4 +74,6 @@ async function open(site, { autoplay = false, touch = false, screen = null, behi
     };
 }
 
-module.exports = { open, sleep, within };
+const check = (condition, message) => condition || (() => { throw new Error(message); })();
+
+module.exports = { open, sleep, within, check };
