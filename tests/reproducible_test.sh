@@ -1,15 +1,10 @@
-# Two builds of the same sources, in different folders at different times,
-# give the same bytes: the program and each package of build folder BUILD,
-# against a release tarball of SOURCE (`git archive` of the commit, no history
-# to take a date from, its uncommitted changes copied over) built elsewhere
-# with the configure options BUILD's cache holds (so a tree configured before
-# its toolchain file changed is still compared with itself), only TARGETS,
-# what the packages hold. Prints the SHA-256 of each.
+# Two builds of the same sources, in different folders at different times, give
+# the same bytes: BUILD's program and packages against a `git archive` of SOURCE
+# (no history to date it by; uncommitted changes copied over) built elsewhere
+# with BUILD's cached options, only TARGETS. Prints the SHA-256 of each.
 #   reproducible_test.sh SOURCE BUILD PROGRAM TARGETS GENERATORS CMAKE_ARGS...
-# PROGRAM: the program's path in a build folder; TARGETS and GENERATORS (for
-# cpack) separated by commas; SOURCE in CMAKE_ARGS names the copy there. With
-# no GENERATORS the tree packs by building (the site's zip): PROGRAM is the
-# package, and cpack is not run.
+# TARGETS, GENERATORS (cpack's) comma-separated; SOURCE in CMAKE_ARGS names the
+# copy there; no GENERATORS: PROGRAM is the package (the site's zip), no cpack.
 set -euo pipefail
 source "$(dirname "$0")/lib/frame.sh"
 source=$1 build=$2 program=$3 generators=${5//,/;}

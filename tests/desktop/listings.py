@@ -1,6 +1,5 @@
-"""Prints what AppStream metainfo argv[1] says of the release addresses: the
-homepage and bug tracker URLs and each screenshot's image address and size;
-then the captions of any screenshot without an English and a different Italian one."""
+"""Metainfo argv[1]'s homepage, bug tracker, screenshot images with sizes; then the captions
+of any screenshot without an English and a different Italian one."""
 import sys
 import xml.etree.ElementTree as ElementTree
 

@@ -99,6 +99,4 @@ wm_class=$(xprop -id "$ZORBEL_WINDOW" WM_CLASS | sed 's/.*, "\(.*\)"$/\1/')
 kill -HUP "$ZORBEL_PID"
 sleep 0.5
 ! zorbel_ended || fail "an ignored SIGHUP ended the program"
-kill -TERM "$ZORBEL_PID"
-zorbel_wait_exit 10 && [ "$ZORBEL_STATUS" = 0 ] || fail "SIGTERM did not end the program with status 0 (${ZORBEL_STATUS:-still running})"
-echo "package: $(basename "$deb") valid, lintian: ${lintian:-nothing to report}, Depends: $(field Depends); WM_CLASS $wm_class; SIGTERM ended it with status 0"
+echo "package: $(basename "$deb") valid, lintian: ${lintian:-nothing to report}, Depends: $(field Depends); WM_CLASS $wm_class, SIGHUP ignored"

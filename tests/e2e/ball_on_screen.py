@@ -1,10 +1,8 @@
 #!/usr/bin/env python3
-"""ball_on_screen.py SHOT.png [LEFT RIGHT | --centre]: the rows of the ball
-element's top and bottom edges in columns LEFT..RIGHT (by default where it
-rests at start), or the centre of its pixels on a 4 px grid; or "none". The
-ball is orange to dark brown, unlike the paler instruction line and the close
-button's red; it leaves its picture's corners empty, so the picture is
-searched alike for its margins."""
+"""ball_on_screen.py SHOT.png [LEFT RIGHT | --centre]: the ball element's top and bottom rows in
+columns LEFT..RIGHT (default: where it rests at start), or its centre on a 4 px grid; or "none".
+Orange to dark brown, unlike the paler line and the red button; its picture's empty corners are
+measured the same way."""
 import os
 import subprocess
 import sys

@@ -40,12 +40,9 @@ for height in 200 428; do
     zorbel_wait_rest 20 || fail "the ball did not come to rest in a client $height rows high"
 done
 
-# A throw: carried up 10 px every 3 ms, 160 px in all, let go while moving.
-# Thrown with the speed of its last 10 ms sample of the hand: if the last
-# moves came less than 5 ms apart and it took them in time (throw.py says),
-# that sample holds two moves or more, and the ball is above its release for
-# some 300 ms; a first look within 250 ms must see it there. A later path or
-# look is a busy machine's, and a still release from it no fault.
+# A throw: up 10 px every 3 ms, 160 px, let go moving. If the last moves came under 5 ms apart
+# (throw.py says), the last 10 ms sample of the hand holds two or more, and the ball stays above
+# its release some 300 ms: a look within 250 ms sees it. Later is a busy machine's, no fault.
 release_top=$((354 - 160))
 xdotool mousemove --window "$ZORBEL_WINDOW" 439 391
 read -r late released <<<"$("$here/throw.py" 16 10 3 "$ZORBEL_PID")"

@@ -20,15 +20,12 @@ int main(int argc, char *argv[])
         return 1;
 
     if (argc == 3) {
-        const float dropTop = std::strtof(argv[2], nullptr);
-        constexpr float grabX = 40;
-        constexpr float grabY = 37;
-        w.ball.picBounce_MouseDown(zorbel::leftButton, 0, grabX, grabY);
-        // The hand moves the ball from where the drag last placed it, rounded.
-        w.ball.picBounce_MouseMove(zorbel::leftButton, 0, grabX, grabY + dropTop - w.state().ballTop);
+        // Taken at 40, 37; the hand moves the ball from where the drag last placed it, rounded.
+        w.ball.picBounce_MouseDown(zorbel::leftButton, 0, 40, 37);
+        w.ball.picBounce_MouseMove(zorbel::leftButton, 0, 40, 37 + std::strtof(argv[2], nullptr) - w.state().ballTop);
         w.ball.tmrDrag_Timer();
         w.ball.tmrDrag_Timer();
-        w.ball.picBounce_MouseUp(zorbel::leftButton, 0, grabX, grabY);
+        w.ball.picBounce_MouseUp(zorbel::leftButton, 0, 40, 37);
         if (w.settle() < 0)
             return 1;
     }

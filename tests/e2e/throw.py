@@ -1,10 +1,7 @@
 #!/usr/bin/env python3
-"""throw.py STEPS DY PERIOD PID: presses the left button through XTest, moves
-the pointer STEPS times DY px up every PERIOD ms and lets go while it moves.
-Program PID throws with the speed of its last 10 ms sample of the hand, so
-prints how late the end of the path was (us): the longest gap between the
-last three moves and the release as the X server took them, plus how long the
-program waited for a processor meanwhile; then the release's time (ns)."""
+"""throw.py STEPS DY PERIOD PID: through XTest, left button down, STEPS moves DY px up every
+PERIOD ms, let go moving. Prints how late the path's end was (us): the longest gap of the last
+moves and release as the server took them, plus PID's wait for a processor; then the release (ns)."""
 import ctypes
 import sys
 import time

@@ -24,9 +24,7 @@ if [ -z "${FRAME_WORK:-}" ]; then
     check() { "${@:2}" || { echo "FAIL: $1" >&2 && FRAME_FAILED=1; }; }
     fail() { echo "FAIL: $*" >&2; exit 1; }
     wait_until() {
-        local whole=${1%%.*} fraction=000000000
-        [ "$1" = "$whole" ] || fraction=${1#*.}000000000
-        local deadline=$(($(date +%s%N) + whole * 1000000000 + 10#${fraction:0:9}))
+        local deadline=$(($(date +%s%N) + $(awk -v s="$1" 'BEGIN { printf "%.0f", s * 1e9 }')))
         until "${@:2}"; do
             [ "$(date +%s%N)" -lt "$deadline" ] || { echo "gave up after $1 s waiting for: ${*:2}" >&2 && return 1; }
             sleep 0.05

@@ -1,5 +1,4 @@
-# Driving the real Zorbel window on an X server (xvfb.sh; pulse.sh for
-# zorbel_check_startup_drop). Needs xdotool, ImageMagick and Python 3.
+# Driving the real Zorbel window on an X server (xvfb.sh; pulse.sh for the startup drop).
 source "$(dirname "${BASH_SOURCE[0]}")/frame.sh"
 ZORBEL_TESTS=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 ZORBEL_PID= ZORBEL_WINDOW= ZORBEL_STATUS=
@@ -9,8 +8,7 @@ zorbel_start() {
     on_exit zorbel_kill
     "$1" 2>"$2" &
     ZORBEL_PID=$! ZORBEL_WINDOW=
-    # Searched again and again, not with --sync: a window going while xdotool
-    # reads it (Wine makes and drops some) ends that search with an X error.
+    # Not --sync: a window going while xdotool reads it (Wine's) ends that search with an X error.
     wait_until 20 zorbel_found_window && return
     echo "window.sh: no window appeared for $1; its stderr:" >&2
     cat "$2" >&2
@@ -77,20 +75,12 @@ zorbel_ball_lies_on() {
 }
 # 1 if screenshot $1 shows any of the instruction line's orange, else 0.
 zorbel_label_shown() { convert "$1" -crop 572x16+2+0 -fill black -fuzz 30% +opaque 'rgb(255,192,128)' -format '%[fx:mean>0?1:0]' info:; }
-# The close button, 45 px in from the right and bottom of a 608 x 428 client, ends the program with status 0.
-zorbel_close() { xdotool mousemove --window "$ZORBEL_WINDOW" 580 400 click 1 && zorbel_wait_exit 10 && [ "$ZORBEL_STATUS" = 0 ]; }
+# The close button, 45 px in from the right and bottom of a client $1 x $2 (608 x 428), ends the program with status 0.
+zorbel_close() { xdotool mousemove --window "$ZORBEL_WINDOW" $((${1:-608} - 28)) $((${2:-428} - 28)) click 1 && zorbel_wait_exit 10 && [ "$ZORBEL_STATUS" = 0 ]; }
 # Context switches of all its threads in the next $1 s: 0 when idle.
-zorbel_wakeups() {
-    local first
-    first=$(zorbel_context_switches)
-    sleep "$1"
-    echo $(($(zorbel_context_switches) - first))
-}
-# No thread ran for $1 s, so its timers are off. A thread left runnable at the
-# end was kept from a busy processor and proves nothing either way.
-zorbel_at_rest() {
-    [ "$(zorbel_wakeups "$1")" = 0 ] && ! grep -q '^State:[[:space:]]*R' /proc/"$ZORBEL_PID"/task/*/status 2>/dev/null
-}
+zorbel_wakeups() { local first; first=$(zorbel_context_switches) && sleep "$1" && echo $(($(zorbel_context_switches) - first)); }
+# No thread ran for $1 s: its timers are off. One still runnable was kept from a busy processor: no proof.
+zorbel_at_rest() { [ "$(zorbel_wakeups "$1")" = 0 ] && ! grep -q '^State:[[:space:]]*R' /proc/"$ZORBEL_PID"/task/*/status 2>/dev/null; }
 zorbel_wait_rest() { wait_until "$1" zorbel_at_rest 0.3 || { echo "window.sh: the program's timers still ran after $1 s" >&2 && return 1; }; }
 zorbel_context_switches() { cat /proc/"$ZORBEL_PID"/task/*/status 2>/dev/null | awk '/^(voluntary|nonvoluntary)_ctxt_switches/ { n += $2 } END { print n + 0 }'; }
 zorbel_ended() { ! kill -0 "$ZORBEL_PID" 2>/dev/null; }

@@ -1,22 +1,17 @@
-# A private X server with no window manager (windows map at the size they ask
-# for). Source it and call xvfb_start, which exports DISPLAY, XDG_RUNTIME_DIR
-# and DBUS_SESSION_BUS_ADDRESS; or `bash xvfb.sh PROGRAM ARGS...` runs one
-# program under it. Needs xvfb and xdotool.
+# A private X server, no window manager: xvfb_start exports DISPLAY, XDG_RUNTIME_DIR and
+# DBUS_SESSION_BUS_ADDRESS; or `bash xvfb.sh PROGRAM ARGS...` runs one program under it.
 source "$(dirname "${BASH_SOURCE[0]}")/frame.sh"
 XVFB_DIR= XVFB_PID=
 xvfb_start() {
     on_exit xvfb_stop
     XVFB_DIR=$work/xvfb
     mkdir -p "$XVFB_DIR" && mkdir -m700 "$XVFB_DIR/xdg" || return 1
-    # Qt warns without a private runtime folder. With no bus address libdbus
-    # forks dbus-launch as Qt starts, which can hang a threaded sanitizer
-    # build; an address with nothing behind it means no session bus at once.
+    # Qt warns without a runtime folder. With no bus address libdbus forks dbus-launch,
+    # which can hang a sanitizer build; an address with nothing behind it fails at once.
     export XDG_RUNTIME_DIR=${XDG_RUNTIME_DIR:-$XVFB_DIR/xdg}
     export DBUS_SESSION_BUS_ADDRESS=${DBUS_SESSION_BUS_ADDRESS:-unix:path=$XVFB_DIR/no-session-bus}
-    # -displayfd: a free display, written once it accepts connections, so
-    # parallel tests never collide. -noreset: a server resetting as its last
-    # client (the probe) leaves drops whoever connects meanwhile. Beside busy
-    # loops on a loaded machine it took over 10 s to answer.
+    # -displayfd: a free display, so parallel tests never collide. -noreset: a server resetting
+    # as its last client (the probe) leaves drops whoever connects meanwhile. Loaded, it took 10 s+.
     Xvfb -displayfd 3 -noreset -screen 0 1280x1024x24 -nolisten tcp 3>"$XVFB_DIR/display" 2>"$XVFB_DIR/xvfb.log" &
     XVFB_PID=$!
     started_within 30 "xvfb.sh: the X server" "$XVFB_PID" "$XVFB_DIR/xvfb.log" xvfb_answers || return 1

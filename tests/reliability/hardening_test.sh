@@ -1,9 +1,6 @@
 #!/usr/bin/env bash
-# The program as built and as installed (in games/ or bin/) carries the
-# distribution's hardening: PIE, stack protector, fortified libc calls, full
-# RELRO. Not control-flow protection: the linker marks a program only when
-# every object is, and Debian 12's crt1.o and crti.o are not (hardening-check
-# says the same of /usr/bin/ls).
+# The program as built and installed has PIE, stack protector, fortified calls, full RELRO.
+# Not control-flow protection: Debian 12's crt1.o and crti.o lack it (so does /usr/bin/ls).
 #   hardening_test.sh HARDENING_CHECK CMAKE BUILD_DIR ZORBEL
 set -euo pipefail
 source "$(dirname "$0")/../lib/frame.sh"
